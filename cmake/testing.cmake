@@ -1,0 +1,22 @@
+# How test programs are found and registered, the same way natively and under Wine.
+if(CMAKE_CROSSCOMPILING)
+    # Debian ships GoogleTest as sources; build them with the cross compiler.
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+    find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# Registers a GoogleTest program: each case on its own natively; under Wine the whole program
+# as one test, since every Wine start costs about a second.
+function(dialbook_add_gtest target)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    else()
+        gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} DISCOVERY_TIMEOUT 60)
+    endif()
+endfunction()

@@ -1,0 +1,43 @@
+/* key_matching.h - how a search key is compared with a record.
+ * Every non-empty key field must match, case-insensitively in the ANSI code page with Ё as Е:
+ * phone, surname, name, patronymic and street by prefix; house, building and flat whole;
+ * a key field holding '*' or '?' as a pattern over the whole field.
+ */
+#ifndef DIALBOOK_KEY_MATCHING_H
+#define DIALBOOK_KEY_MATCHING_H
+
+#include <stdint.h>
+#include "database_store.h"
+
+enum FieldTest {
+    FIELD_PREFIX,    /* the record's field starts with the key text */
+    FIELD_WHOLE,     /* the record's field is the key text */
+    FIELD_PATTERN    /* the key text, with '*' and '?', covers the whole field */
+};
+
+typedef struct KeyField {
+    uint8_t       field;                  /* index in record order */
+    uint8_t       test;                   /* a FieldTest */
+    uint8_t       length;                 /* bytes of text */
+    unsigned char text[SURNAME_WIDTH];    /* folded key text, not NUL-terminated */
+} KeyField;
+
+typedef struct CompiledKey {
+    int      count;                       /* non-empty key fields */
+    KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
+} CompiledKey;
+
+/* Fills fold[b] with the form byte b takes in comparisons: lowercase, and ё for Ё folded on to е. */
+void BuildFoldTable(unsigned char fold[256]);
+
+/* Turns a key record into the tests it asks for; key text counts up to its NUL, never past its field. */
+void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled);
+
+/* 1 when the record (its packed text and shape) passes every test of the key. */
+int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape);
+
+/* 1 when pattern ('*' any run, '?' any one byte, folded) covers all of text. */
+int PatternMatches(const unsigned char *pattern, size_t pattern_length, const unsigned char *text, size_t text_length,
+                   const unsigned char fold[256]);
+
+#endif /* DIALBOOK_KEY_MATCHING_H */

@@ -1,0 +1,32 @@
+/* platform.h - what the library needs from the system: reading a file named by a UTF-16
+ * path, and the ANSI code page's letter case. One implementation per platform:
+ * platform_win.cpp and platform_posix.cpp, parallel. The rest of the library is portable.
+ */
+#ifndef DIALBOOK_PLATFORM_H
+#define DIALBOOK_PLATFORM_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include "directory.h"
+
+/* An open file: the system's handle or descriptor, wide enough for either. */
+typedef struct PlatformFile {
+    intptr_t handle;   /* Windows HANDLE or POSIX descriptor */
+} PlatformFile;
+
+/* Opens a regular file for reading; 1 with *size set, or 0 (missing, unreadable, not a regular file, bad path). */
+int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t *size);
+
+/* Reads up to bytes into buffer; the count read (0 at the end), or -1 on a read error. */
+long PlatformReadFile(PlatformFile *file, char *buffer, size_t bytes);
+
+/* Closes a file opened by PlatformOpenFile. */
+void PlatformCloseFile(PlatformFile *file);
+
+/* Fills lower[b] with the lowercase of byte b in the ANSI code page (b itself where it has none). */
+void PlatformLowercaseTable(unsigned char lower[256]);
+
+/* The ANSI code page's byte for a Unicode character, or -1 when the code page lacks it. */
+int PlatformByteForUnicode(unsigned int codepoint);
+
+#endif /* DIALBOOK_PLATFORM_H */

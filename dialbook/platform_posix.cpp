@@ -1,0 +1,123 @@
+/* platform_posix.cpp - the library's system layer on Linux and other POSIX systems.
+ * Paths arrive as UTF-16 and go to the file system as UTF-8; the ANSI code page is
+ * Windows-1251. Defines the functions of platform.h.
+ */
+#ifndef _WIN32
+
+#include "platform.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+/* Converts a NUL-terminated UTF-16 path to a malloc'd UTF-8 string; null for a lone surrogate or no memory. */
+static char *Utf8FromUtf16(const DirectoryPathChar *path)
+{
+    size_t units = 0;
+    while (path[units] != 0)
+        units++;
+    char *out = (char *)malloc(units * 3 + 1);
+    if (out == NULL)
+        return NULL;
+    size_t n = 0;
+    for (size_t i = 0; i < units; i++) {
+        uint32_t c = path[i];
+        if (c >= 0xD800 && c <= 0xDBFF && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
+            i++;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            free(out);
+            return NULL;
+        }
+        if (c < 0x80) {
+            out[n++] = (char)c;
+        } else if (c < 0x800) {
+            out[n++] = (char)(0xC0 | (c >> 6));
+            out[n++] = (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out[n++] = (char)(0xE0 | (c >> 12));
+            out[n++] = (char)(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = (char)(0x80 | (c & 0x3F));
+        } else {
+            out[n++] = (char)(0xF0 | (c >> 18));
+            out[n++] = (char)(0x80 | ((c >> 12) & 0x3F));
+            out[n++] = (char)(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = (char)(0x80 | (c & 0x3F));
+        }
+    }
+    out[n] = '\0';
+    return out;
+}
+
+int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t *size)
+{
+    char *name = Utf8FromUtf16(path);
+    if (name == NULL)
+        return 0;
+    int fd = open(name, O_RDONLY | O_CLOEXEC);
+    free(name);
+    if (fd < 0)
+        return 0;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        close(fd);
+        return 0;
+    }
+    file->handle = fd;
+    *size = (uint64_t)st.st_size;
+    return 1;
+}
+
+long PlatformReadFile(PlatformFile *file, char *buffer, size_t bytes)
+{
+    if (bytes > (1u << 30))
+        bytes = 1u << 30;
+    for (;;) {
+        ssize_t got = read((int)file->handle, buffer, bytes);
+        if (got >= 0)
+            return (long)got;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+void PlatformCloseFile(PlatformFile *file)
+{
+    close((int)file->handle);
+    file->handle = -1;
+}
+
+/* Windows-1251: Latin A-Z, Cyrillic А-Я, and the letters of the 0x80-0xBF block in pairs. */
+void PlatformLowercaseTable(unsigned char lower[256])
+{
+    static const unsigned char pairs[][2] = {
+        {0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8D, 0x9D}, {0x8E, 0x9E},
+        {0x8F, 0x9F}, {0xA1, 0xA2}, {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
+        {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE},
+    };
+    for (int b = 0; b < 256; b++)
+        lower[b] = (unsigned char)b;
+    for (int b = 'A'; b <= 'Z'; b++)
+        lower[b] = (unsigned char)(b + 0x20);
+    for (int b = 0xC0; b <= 0xDF; b++)
+        lower[b] = (unsigned char)(b + 0x20);
+    for (size_t i = 0; i < sizeof pairs / sizeof pairs[0]; i++)
+        lower[pairs[i][0]] = pairs[i][1];
+}
+
+int PlatformByteForUnicode(unsigned int codepoint)
+{
+    if (codepoint < 0x80)
+        return (int)codepoint;
+    if (codepoint >= 0x0410 && codepoint <= 0x044F)
+        return (int)(codepoint - 0x0410 + 0xC0);
+    if (codepoint == 0x0401)
+        return 0xA8;
+    if (codepoint == 0x0451)
+        return 0xB8;
+    return -1;
+}
+
+#endif /* !_WIN32 */
