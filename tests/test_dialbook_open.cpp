@@ -1,0 +1,124 @@
+// Opening database files: what counts as a record, how fields are cut, and open failures.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+
+#include "library_test_support.h"
+
+namespace {
+
+struct FileCase {
+    const char *what;
+    std::string bytes;
+    std::vector<std::string> rows;   // every record, fields joined by ';' (UTF-8)
+};
+
+std::string Repeat(char c, size_t n) { return std::string(n, c); }
+
+// A string literal's bytes, NULs inside included.
+#define BYTES(literal) std::string(literal, sizeof(literal) - 1)
+
+const FileCase kFileCases[] = {
+    {"empty file", "", {}},
+    {"one line with CR LF", "1;a;b;c;d;1;2;3\r\n", {"1;a;b;c;d;1;2;3"}},
+    {"LF only", "1;a\n2;b\n", {"1;a;;;;;;", "2;b;;;;;;"}},
+    {"no final newline", "1;a\r\n2;b", {"1;a;;;;;;", "2;b;;;;;;"}},
+    {"blank lines are not records", "\r\n1;a\r\n\n  \r\n\t\n2;b\r\n\r\n", {"1;a;;;;;;", "2;b;;;;;;"}},
+    {"separators only", ";;;;;;;\r\n", {";;;;;;;"}},
+    {"short line", "123;Иванов\r\n", {"123;Иванов;;;;;;"}},
+    {"text after the eighth field", "1;2;3;4;5;6;7;8;9;10\r\n", {"1;2;3;4;5;6;7;8"}},
+    {"a line of 1000 fields", Repeat(';', 1000) + "\r\n", {";;;;;;;"}},
+    {"fields cut to their longest text",
+     "123456789;" + Repeat('s', 40) + ";" + Repeat('n', 30) + ";" + Repeat('p', 29) + ";" + Repeat('t', 31) +
+         ";12345;abcde;9999\r\n",
+     {"1234567;" + Repeat('s', 29) + ";" + Repeat('n', 29) + ";" + Repeat('p', 29) + ";" + Repeat('t', 29) +
+      ";1234;abcd;9999"}},
+    {"a line of 100,000 bytes", Repeat('7', 100000) + "\r\n1;x\r\n", {"7777777;;;;;;;", "1;x;;;;;;"}},
+    {"NUL ends a field's text", BYTES("12\0" "34;Иванов\0zz;Иван\r\n"), {"12;Иванов;Иван;;;;;"}},
+    {"lone CR is text", "1;a\rb;c\r\n", {"1;a\rb;c;;;;;"}},
+    {"CR before CR LF stays", "1;a\r\r\n", {"1;a\r;;;;;;"}},
+    {"Windows-1251 text", "1;Ёлкин;Семён\r\n", {"1;Ёлкин;Семён;;;;;"}},
+};
+
+// Every record of the open database, in file order.
+std::vector<std::string> AllRows() { return SearchAll(MakeKey({})); }
+
+TEST(OpenDatabase, parses_files)
+{
+    for (const FileCase &c : kFileCases) {
+        std::string bytes = Cp1251(c.bytes);
+        ASSERT_EQ(OpenScratchDatabase("parse.txt", bytes), static_cast<int>(c.rows.size())) << c.what;
+        EXPECT_EQ(AllRows(), c.rows) << c.what;
+    }
+    CloseDatabase();
+}
+
+TEST(OpenDatabase, binary_noise_opens_and_stays_within_fields)
+{
+    std::string noise;
+    uint32_t x = 12345;
+    for (int i = 0; i < 200000; i++) {
+        x = x * 1103515245u + 12345u;
+        noise += static_cast<char>(x >> 24);
+    }
+    int count = OpenScratchDatabase("noise.bin", noise);
+    ASSERT_GT(count, 0);
+    EXPECT_EQ(AllRows().size(), static_cast<size_t>(count));   // RecordFields checks every NUL
+    CloseDatabase();
+}
+
+TEST(OpenDatabase, fails_with_nothing_open)
+{
+    std::string directory = ScratchName("a_directory.txt"), missing = ScratchName("missing.txt");
+    std::filesystem::create_directories(directory);
+    std::filesystem::remove(missing);
+    for (const std::string &path : {missing, directory, std::string()}) {
+        ASSERT_EQ(OpenScratchDatabase("open_first.txt", "1;a\r\n"), 1);
+        int count = 77;
+        EXPECT_EQ(OpenDatabase(LibraryPath(path).c_str(), &count), 0) << path;
+        EXPECT_EQ(count, 77) << path;
+        EXPECT_TRUE(AllRows().empty()) << path;
+    }
+    EXPECT_EQ(OpenDatabase(nullptr, nullptr), 0);
+}
+
+TEST(OpenDatabase, replaces_the_open_database)
+{
+    ASSERT_EQ(OpenScratchDatabase("first.txt", "1;a\r\n2;b\r\n3;c\r\n"), 3);
+    DirectoryRecord key = MakeKey({});
+    DirectoryRecord result;
+    ASSERT_TRUE(SearchInDatabase(&result, &key, 0));   // a search under way in the old database
+    ASSERT_EQ(OpenScratchDatabase("second.txt", "9;z\r\n"), 1);
+    EXPECT_EQ(AllRows(), std::vector<std::string>{"9;z;;;;;;"});
+    CloseDatabase();
+}
+
+TEST(OpenDatabase, takes_a_path_in_russian)
+{
+    std::string path = WriteScratchFile("база данных.txt", Cp1251("5;Ёж\r\n"));
+    int count = 0;
+    ASSERT_TRUE(OpenDatabase(LibraryPath(path).c_str(), &count));
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(AllRows(), std::vector<std::string>{"5;Ёж;;;;;;"});
+    CloseDatabase();
+}
+
+TEST(OpenDatabase, count_pointer_may_be_null)
+{
+    std::string path = WriteScratchFile("nocount.txt", "1;a\r\n");
+    EXPECT_NE(OpenDatabase(LibraryPath(path).c_str(), nullptr), 0);
+    EXPECT_EQ(AllRows().size(), 1u);
+    CloseDatabase();
+}
+
+TEST(CloseDatabase, is_harmless_twice_and_ends_searching)
+{
+    ASSERT_EQ(OpenScratchDatabase("close.txt", "1;a\r\n"), 1);
+    CloseDatabase();
+    CloseDatabase();
+    EXPECT_TRUE(AllRows().empty());
+}
+
+} // namespace
