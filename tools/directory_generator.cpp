@@ -8,8 +8,6 @@
 
 #include <string.h>
 
-#define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
-
 #define WEIGHT_SCALE      1000000u   /* weight of a list's first word is WEIGHT_SCALE / offset */
 #define SURNAME_OFFSET    10u        /* Zipf-like 1/(rank + offset): Иванов about 3%, the last about 0.1% */
 #define FIRST_NAME_OFFSET 8u

@@ -4,8 +4,6 @@
  */
 #include "directory_words.h"
 
-#define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
-
 /* Surnames in the male form, roughly in the order of how often they occur in Russia;
  * the generator forms the female one (Петров/Петрова, Чайковский/Чайковская, Толстой/Толстая). */
 static const char *const kSurnameWords[] = {

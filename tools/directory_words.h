@@ -7,6 +7,8 @@
 
 #include <stddef.h>
 
+#define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
+
 /* A list of words, most common first. */
 typedef struct WordList {
     const char *const *words;   /* UTF-8 text of each word */
