@@ -1,9 +1,10 @@
-/* database_store.cpp - reading a database file into memory and parsing it into records.
- * A line ends with LF or CR LF; every non-blank line is a record; fields are cut at ';',
- * at a NUL byte and at their longest text. Defines LoadDatabaseStore, ParseDatabaseText
- * and FreeDatabaseStore.
+/* database_store.cpp - reading a database file into the store, and the store's bookkeeping.
+ * The file is read a chunk at a time and packed as it comes (database_parser.cpp), so only
+ * the packed text is ever held. Defines LoadDatabaseStore, StoreRecord, FreeDatabaseStore
+ * and RecordOffset.
  */
-#include "database_store.h"
+#include "database_parser.h"
+#include "key_matching.h"
 #include "platform.h"
 
 #include <limits.h>
@@ -12,131 +13,122 @@
 
 const uint8_t kFieldLongest[RECORD_FIELDS] = {7, 29, 29, 29, 29, 4, 4, 4};
 
-/* Reads the whole file into a malloc'd buffer; 1 with *buffer and *length set, or 0. */
-static int ReadWholeFile(const DirectoryPathChar *path, char **buffer, size_t *length)
+/* Bytes read from the file at a time: small enough to stay in the processor's cache. */
+#define CHUNK_BYTES (256 * 1024)
+
+/* Grows or shrinks one array to capacity elements of size bytes; 0 when memory runs out. */
+static int ResizeArray(void **array, size_t capacity, size_t size)
 {
-    PlatformFile file;
-    uint64_t size = 0;
-    if (!PlatformOpenFile(path, &file, &size))
+    if (capacity == 0 || capacity > SIZE_MAX / size)
         return 0;
-    char *data = size <= DATABASE_MAX_BYTES ? (char *)malloc((size_t)size + 1) : NULL;
-    size_t have = 0;
-    while (data != NULL && have < size) {
-        long got = PlatformReadFile(&file, data + have, (size_t)size - have);
-        if (got < 0) {
-            free(data);
-            data = NULL;
-        } else if (got == 0) {
-            break;   /* the file shrank while we read it: keep what it had */
-        } else {
-            have += (size_t)got;
-        }
-    }
-    PlatformCloseFile(&file);
-    if (data == NULL)
+    void *resized = realloc(*array, capacity * size);
+    if (resized == NULL)
         return 0;
-    *buffer = data;
-    *length = have;
+    *array = resized;
     return 1;
 }
 
-/* A blank line holds nothing but spaces, tabs and carriage returns. */
-static int IsBlankLine(const char *line, const char *stop)
+/* Grows every per-record array by half when the next record would not fit. */
+int ReserveRecord(DatabaseStore *store)
 {
-    for (; line < stop; line++)
-        if (*line != ' ' && *line != '\t' && *line != '\r')
-            return 0;
-    return 1;
-}
-
-/* Copies one line's eight fields down to out (never past line) and records where they end; returns the new out. */
-static char *PackLine(const char *line, const char *stop, char *out, RecordShape *shape)
-{
-    char *start = out;
-    for (int k = 0; k < RECORD_FIELDS; k++) {
-        const char *p = line;
-        while (p < stop && *p != ';' && *p != '\0')
-            p++;
-        size_t length = (size_t)(p - line);
-        if (length > kFieldLongest[k])
-            length = kFieldLongest[k];
-        memmove(out, line, length);
-        out += length;
-        while (p < stop && *p != ';')   /* past a NUL, the rest of the field is not text */
-            p++;
-        line = p < stop ? p + 1 : stop;
-        shape->end[k] = (uint8_t)(out - start);
-    }
-    return out;
-}
-
-/* Makes room for one more shape, growing by half; 0 when memory runs out. */
-static int ReserveShape(DatabaseStore *store, size_t *capacity)
-{
-    if (store->count < *capacity)
+    if (store->count < store->capacity)
         return 1;
     if (store->count >= (size_t)INT_MAX)
         return 0;   /* the count must fit the caller's int */
-    size_t grown = *capacity + *capacity / 2 + 1024;
-    if (grown > SIZE_MAX / sizeof(RecordShape))
+    size_t capacity = store->capacity + store->capacity / 2 + 4096;
+    if (!ResizeArray((void **)&store->shapes, capacity, sizeof(RecordShape)))
         return 0;
-    RecordShape *shapes = (RecordShape *)realloc(store->shapes, grown * sizeof(RecordShape));
-    if (shapes == NULL)
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        if (!ResizeArray((void **)&store->filters[k], capacity, sizeof(uint16_t)))
+            return 0;
+    if (!ResizeArray((void **)&store->block_offsets, (capacity >> BLOCK_SHIFT) + 1, sizeof(size_t)))
         return 0;
-    store->shapes = shapes;
-    *capacity = grown;
+    store->capacity = capacity;
     return 1;
 }
 
-int ParseDatabaseText(char *buffer, size_t length, DatabaseStore *store)
+int StoreRecord(DatabaseStore *store, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+                size_t text_offset)
 {
-    store->text = buffer;
-    store->shapes = NULL;
-    store->count = 0;
-    size_t capacity = 0;
-    char *out = buffer;
-    const char *line = buffer;
-    const char *end = buffer + length;
-    while (line < end) {
-        const char *newline = (const char *)memchr(line, '\n', (size_t)(end - line));
-        const char *stop = newline != NULL ? newline : end;
-        if (stop > line && stop[-1] == '\r')
-            stop--;
-        if (!IsBlankLine(line, stop)) {
-            if (!ReserveShape(store, &capacity)) {
-                FreeDatabaseStore(store);
-                return 0;
-            }
-            out = PackLine(line, stop, out, &store->shapes[store->count]);
-            store->count++;
-        }
-        line = newline != NULL ? newline + 1 : end;
-    }
-    /* Give back what packing and growth left unused; keeping the larger block is harmless. */
-    char *text = (char *)realloc(store->text, (size_t)(out - buffer) + 1);
-    if (text != NULL)
-        store->text = text;
-    if (store->count > 0) {
-        RecordShape *shapes = (RecordShape *)realloc(store->shapes, store->count * sizeof(RecordShape));
-        if (shapes != NULL)
-            store->shapes = shapes;
-    }
+    if (!ReserveRecord(store))
+        return 0;
+    size_t i = store->count;
+    store->shapes[i] = *shape;
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        store->filters[k][i] = filters[k];
+    CommitRecord(store, text_offset);
     return 1;
+}
+
+/* Hands back what growth left unused; where the system will not shrink a block, keeping it is harmless. */
+static void ShrinkToFit(DatabaseStore *store, size_t text_length)
+{
+    ResizeArray((void **)&store->text, text_length + TEXT_SLACK, 1);
+    if (store->count == 0)
+        return;
+    ResizeArray((void **)&store->shapes, store->count, sizeof(RecordShape));
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        ResizeArray((void **)&store->filters[k], store->count, sizeof(uint16_t));
+    ResizeArray((void **)&store->block_offsets, ((store->count - 1) >> BLOCK_SHIFT) + 1, sizeof(size_t));
+}
+
+/* Reads the open file to its end, or to size bytes, packing each chunk; 1, or 0 on a read error or no memory. */
+static int PackFile(PlatformFile *file, uint64_t size, DatabaseStore *store)
+{
+    char *chunk = (char *)malloc(CHUNK_BYTES + CHUNK_SLACK);
+    if (chunk == NULL)
+        return 0;
+    Packer packer;
+    BeginPacking(&packer, store);
+    int ok = 1;
+    for (uint64_t have = 0; ok && have < size;) {
+        size_t want = size - have < CHUNK_BYTES ? (size_t)(size - have) : CHUNK_BYTES;
+        long got = PlatformReadFile(file, chunk, want);
+        if (got <= 0) {
+            ok = got == 0;   /* 0: the file shrank while we read it; keep what it had */
+            break;
+        }
+        ok = PackChunk(&packer, chunk, (size_t)got);
+        have += (uint64_t)got;
+    }
+    ok = ok && FinishPacking(&packer);
+    free(chunk);
+    if (ok)
+        ShrinkToFit(store, (size_t)(packer.out - store->text));
+    return ok;
 }
 
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store)
 {
-    char *buffer = NULL;
-    size_t length = 0;
     memset(store, 0, sizeof *store);
-    if (path == NULL || !ReadWholeFile(path, &buffer, &length))
+    PlatformFile file;
+    uint64_t size = 0;
+    if (path == NULL || !PlatformOpenFile(path, &file, &size))
         return 0;
-    return ParseDatabaseText(buffer, length, store);
+    BuildFoldTable(store->fold);
+    store->text = size <= DATABASE_MAX_BYTES ? (char *)malloc((size_t)size + TEXT_SLACK) : NULL;
+    int ok = store->text != NULL && PackFile(&file, size, store);
+    PlatformCloseFile(&file);
+    if (!ok)
+        FreeDatabaseStore(store);
+    return ok;
 }
 
 void FreeDatabaseStore(DatabaseStore *store)
 {
     free(store->text);
     free(store->shapes);
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        free(store->filters[k]);
+    free(store->block_offsets);
     memset(store, 0, sizeof *store);
+}
+
+size_t RecordOffset(const DatabaseStore *store, size_t i)
+{
+    size_t first = i >> BLOCK_SHIFT << BLOCK_SHIFT;
+    size_t offset = store->block_offsets[i >> BLOCK_SHIFT];
+    for (size_t j = first; j < i; j++)
+        offset += store->shapes[j].end[RECORD_FIELDS - 1];
+    return offset;
 }

@@ -1,5 +1,7 @@
 /* database_store.h - the open database as the library holds it in memory: the text of every
- * record's fields packed back to back, and for each record where its fields end.
+ * record's fields packed back to back, where each record's fields end, and for the five
+ * prefix-searched fields the first two folded bytes of each record, which lets a search skip
+ * most records without touching their text.
  */
 #ifndef DIALBOOK_DATABASE_STORE_H
 #define DIALBOOK_DATABASE_STORE_H
@@ -11,15 +13,28 @@
 /* Largest database file the library takes: a 32-bit process has about 2 GiB of address space. */
 #define DATABASE_MAX_BYTES (sizeof(void *) == 4 ? ((uint64_t)1 << 30) : ((uint64_t)1 << 36))
 
+/* Bytes kept writable after the text, so that fixed-size copies may run past its end. */
+#define TEXT_SLACK 64
+
+/* Fields with a prefix filter: phone, surname, name, patronymic, street (the first five). */
+#define FILTERED_FIELDS 5
+
+/* Records per stored text offset; a record's offset is summed from the start of its block. */
+#define BLOCK_SHIFT 3
+
 /* Where each field of one record ends, counted from the record's first byte; field k starts where field k-1 ends. */
 typedef struct RecordShape {
     uint8_t end[RECORD_FIELDS];   /* end[7] is the record's whole length: at most 7 + 4*29 + 3*4 = 135 */
 } RecordShape;
 
 typedef struct DatabaseStore {
-    char        *text;     /* all records' field bytes in file order, no separators, no terminators */
-    RecordShape *shapes;   /* one per record, in file order */
-    size_t       count;    /* number of records */
+    char         *text;                       /* all records' field bytes in file order, no separators */
+    RecordShape  *shapes;                     /* one per record, in file order */
+    uint16_t     *filters[FILTERED_FIELDS];   /* per prefix field and record: first folded byte | second << 8 */
+    size_t       *block_offsets;              /* text offset of every (1 << BLOCK_SHIFT)-th record */
+    size_t        count;                      /* number of records */
+    size_t        capacity;                   /* records the arrays have room for */
+    unsigned char fold[256];                  /* byte -> the form comparisons use */
 } DatabaseStore;
 
 /* The longest text of each field, in record order. */
@@ -28,10 +43,25 @@ extern const uint8_t kFieldLongest[RECORD_FIELDS];
 /* Reads and parses the file at path into store; 1 on success, 0 with store empty on any failure. */
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store);
 
-/* Parses a database file's bytes, in place, into store, which takes the buffer over; 1, or 0 with buffer freed. */
-int ParseDatabaseText(char *buffer, size_t length, DatabaseStore *store);
+/* Makes room for record number store->count in every per-record array; 0 when memory runs out or the count would not fit an int. */
+int ReserveRecord(DatabaseStore *store);
+
+/* Counts in the record at index store->count, whose text starts at text_offset and whose arrays are filled. */
+static inline void CommitRecord(DatabaseStore *store, size_t text_offset)
+{
+    size_t i = store->count++;
+    if ((i & ((1u << BLOCK_SHIFT) - 1)) == 0)
+        store->block_offsets[i >> BLOCK_SHIFT] = text_offset;
+}
+
+/* Appends a record whose text already stands at text_offset; 1, or 0 when memory runs out or the count would not fit an int. */
+int StoreRecord(DatabaseStore *store, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+                size_t text_offset);
 
 /* Releases everything store holds and empties it. */
 void FreeDatabaseStore(DatabaseStore *store);
+
+/* Where record i's text starts. */
+size_t RecordOffset(const DatabaseStore *store, size_t i);
 
 #endif /* DIALBOOK_DATABASE_STORE_H */

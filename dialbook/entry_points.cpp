@@ -1,41 +1,30 @@
 /* entry_points.cpp - the library's four exported functions and its one state record.
  * Defines OpenDatabase, CloseDatabase, SearchInDatabase and FillDatabaseRecord.
  */
-#include "database_store.h"
-#include "key_matching.h"
+#include "database_search.h"
 
 #include <string.h>
 
 /* Everything the library keeps between calls. */
 typedef struct DialbookState {
-    DatabaseStore  store;            /* the open database; empty when none is open */
-    int            open;             /* 1 while a database is open */
-    unsigned char  fold[256];        /* byte -> the form comparisons use */
-    DirectoryRecord last_key;        /* the key the compiled key was made from */
-    int            key_ready;        /* 1 when compiled matches last_key */
-    CompiledKey    key;              /* the current search's tests */
-    size_t         next;             /* index of the next record to try */
-    size_t         next_offset;      /* where that record's text starts */
+    DatabaseStore   store;       /* the open database; empty when none is open */
+    int             open;        /* 1 while a database is open */
+    DirectoryRecord last_key;    /* the key that the compiled key was made from */
+    int             key_ready;   /* 1 when key matches last_key */
+    CompiledKey     key;         /* the current search's tests */
+    size_t          next;        /* index of the next record to try */
 } DialbookState;
 
 static DialbookState g_state;
 
-/* Starts the search over from the first record. */
-static void ResetSearch(void)
-{
-    g_state.next = 0;
-    g_state.next_offset = 0;
-}
+static const uint8_t kFieldOffset[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
 
 extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar *path, int *count)
 {
     CloseDatabase();
     if (!LoadDatabaseStore(path, &g_state.store))
         return 0;
-    BuildFoldTable(g_state.fold);
-    g_state.key_ready = 0;
     g_state.open = 1;
-    ResetSearch();
     if (count != NULL)
         *count = (int)g_state.store.count;
     return 1;
@@ -45,23 +34,35 @@ extern "C" DIRECTORY_API void DIRECTORY_CALL CloseDatabase(void)
 {
     FreeDatabaseStore(&g_state.store);
     g_state.open = 0;
-    ResetSearch();
+    g_state.key_ready = 0;   /* the compiled key holds the old database's case folding */
+    g_state.next = 0;
 }
 
-/* Copies record i, whose text starts at offset, into result as eight NUL-terminated fields. */
+/* 0xFF for the bytes of a field's text, 0 for the rest: kKeep + 32 - length masks 32 bytes to length. */
+static const unsigned char kKeep[64] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+};
+
+/* Copies record i, whose text starts at offset, into result as eight NUL-padded fields. Each field
+ * goes as a fixed 32-byte block, masked to its length, so no copy depends on a length; the
+ * next field's block overwrites what runs past a field, and the last one runs into spare room. */
 static void UnpackRecord(size_t i, size_t offset, DirectoryRecord *result)
 {
     const RecordShape *shape = &g_state.store.shapes[i];
-    const char *text = g_state.store.text + offset;
-    char *out = (char *)result;
-    static const uint8_t width[RECORD_FIELDS] = {8, 30, 30, 30, 30, 5, 5, 5};
-    memset(result, 0, sizeof *result);
+    const char *text = g_state.store.text + offset;   /* the store keeps slack after its text */
+    unsigned char assembled[sizeof(DirectoryRecord) + 32];
     size_t begin = 0;
     for (int k = 0; k < RECORD_FIELDS; k++) {
-        memcpy(out, text + begin, shape->end[k] - begin);
-        out += width[k];
+        uint64_t block[4], keep[4];
+        memcpy(block, text + begin, sizeof block);
+        memcpy(keep, kKeep + 32 - (shape->end[k] - begin), sizeof keep);
+        for (int w = 0; w < 4; w++)
+            block[w] &= keep[w];
+        memcpy(assembled + kFieldOffset[k], block, sizeof block);
         begin = shape->end[k];
     }
+    memcpy(result, assembled, sizeof *result);
 }
 
 extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *result, const DirectoryRecord *key,
@@ -69,31 +70,25 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
 {
     (void)filled;   /* only a hint: the key's own fields decide */
     if (result == NULL || key == NULL) {
-        ResetSearch();
+        g_state.next = 0;
         return 0;
     }
     if (!g_state.open)
         return 0;
     if (!g_state.key_ready || memcmp(key, &g_state.last_key, sizeof *key) != 0) {
         g_state.last_key = *key;
-        CompileKey(key, g_state.fold, &g_state.key);
+        CompileKey(key, g_state.store.fold, &g_state.key);
+        g_state.key.filter = PickFilterField(&g_state.key);
         g_state.key_ready = 1;
     }
-    const DatabaseStore *store = &g_state.store;
-    size_t offset = g_state.next_offset;
-    for (size_t i = g_state.next; i < store->count; i++) {
-        const RecordShape *shape = &store->shapes[i];
-        if (RecordMatches(&g_state.key, g_state.fold, store->text + offset, shape)) {
-            UnpackRecord(i, offset, result);
-            g_state.next = i + 1;
-            g_state.next_offset = offset + shape->end[RECORD_FIELDS - 1];
-            return 1;
-        }
-        offset += shape->end[RECORD_FIELDS - 1];
+    size_t found = 0, offset = 0;
+    if (!FindNextMatch(&g_state.store, &g_state.key, g_state.next, &found, &offset)) {
+        g_state.next = g_state.store.count;
+        return 0;
     }
-    g_state.next = store->count;
-    g_state.next_offset = offset;
-    return 0;
+    UnpackRecord(found, offset, result);
+    g_state.next = found + 1;
+    return 1;
 }
 
 /* Copies at most width - 1 bytes of text into field and ends it with NUL; null text gives an empty field. */

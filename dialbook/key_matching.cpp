@@ -35,11 +35,22 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         out->field = (uint8_t)f;
         out->length = (uint8_t)length;
         out->test = f >= 5 ? FIELD_WHOLE : FIELD_PREFIX;
+        out->literal = (uint8_t)length;
         for (size_t j = 0; j < length; j++) {
-            if (text[j] == '*' || text[j] == '?')
+            if (text[j] == '*' || text[j] == '?') {
+                if (out->test != FIELD_PATTERN)
+                    out->literal = (uint8_t)j;
                 out->test = FIELD_PATTERN;
+            }
             out->text[j] = fold[text[j]];
         }
+        out->head = out->tail = (uint8_t)length;
+        for (size_t j = length; j-- > 0;)
+            if (text[j] == '*')
+                out->head = (uint8_t)j;
+        for (size_t j = 0; j < length; j++)
+            if (text[j] == '*')
+                out->tail = (uint8_t)(j + 1);
     }
 }
 
@@ -52,30 +63,44 @@ static int FoldedEqual(const unsigned char *key, const unsigned char *text, size
     return 1;
 }
 
-/* Iterative matcher: on a mismatch it goes back only to the last '*', so the work is
- * bounded by pattern length times text length, never exponential. */
-int PatternMatches(const unsigned char *pattern, size_t pattern_length, const unsigned char *text, size_t text_length,
-                   const unsigned char fold[256])
+/* 1 when each pattern byte is '?' or the folded text byte. */
+static int SegmentMatches(const unsigned char *pattern, size_t length, const unsigned char *text,
+                          const unsigned char fold[256])
 {
-    size_t p = 0, t = 0;
-    size_t star = (size_t)-1, resume = 0;
-    while (t < text_length) {
-        if (p < pattern_length && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (p < pattern_length && (pattern[p] == '?' || pattern[p] == fold[text[t]])) {
-            p++;
-            t++;
-        } else if (star != (size_t)-1) {
-            p = star + 1;
-            t = ++resume;
-        } else {
+    for (size_t i = 0; i < length; i++)
+        if (pattern[i] != '?' && pattern[i] != fold[text[i]])
             return 0;
-        }
+    return 1;
+}
+
+/* The pattern is literal segments between stars. The first is tied to the text's start and the
+ * last to its end; each one between goes at its leftmost place after the one before, which
+ * never loses a match. No backtracking: at most pattern length times text length steps. */
+int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_length, const unsigned char fold[256])
+{
+    const unsigned char *pattern = k->text;
+    size_t head = k->head, tail_start = k->tail, tail = k->length - tail_start;
+    if (head == k->length)
+        return text_length == head && SegmentMatches(pattern, head, text, fold);
+    if (text_length < head + tail || !SegmentMatches(pattern, head, text, fold) ||
+        !SegmentMatches(pattern + tail_start, tail, text + text_length - tail, fold))
+        return 0;
+    size_t t = head, t_end = text_length - tail;
+    for (size_t p = head + 1; p < tail_start; p++) {
+        if (pattern[p] == '*')
+            continue;
+        size_t n = 0;
+        while (pattern[p + n] != '*')
+            n++;
+        while (t + n <= t_end && ((pattern[p] != '?' && pattern[p] != fold[text[t]]) ||
+                                  !SegmentMatches(pattern + p + 1, n - 1, text + t + 1, fold)))
+            t++;
+        if (t + n > t_end)
+            return 0;
+        t += n;
+        p += n;
     }
-    while (p < pattern_length && pattern[p] == '*')
-        p++;
-    return p == pattern_length;
+    return 1;
 }
 
 int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape)
@@ -95,7 +120,7 @@ int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const c
                 return 0;
             break;
         default:
-            if (!PatternMatches(k->text, k->length, text, length, fold))
+            if (!PatternMatches(k, text, length, fold))
                 return 0;
             break;
         }

@@ -19,11 +19,15 @@ typedef struct KeyField {
     uint8_t       field;                  /* index in record order */
     uint8_t       test;                   /* a FieldTest */
     uint8_t       length;                 /* bytes of text */
+    uint8_t       literal;                /* leading bytes before any '*' or '?' */
+    uint8_t       head;                   /* pattern: bytes before the first '*' */
+    uint8_t       tail;                   /* pattern: where the text after the last '*' starts */
     unsigned char text[SURNAME_WIDTH];    /* folded key text, not NUL-terminated */
 } KeyField;
 
 typedef struct CompiledKey {
     int      count;                       /* non-empty key fields */
+    int      filter;                      /* the field whose filter picks candidates, or -1 */
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
 } CompiledKey;
 
@@ -36,8 +40,7 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
 /* 1 when the record (its packed text and shape) passes every test of the key. */
 int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape);
 
-/* 1 when pattern ('*' any run, '?' any one byte, folded) covers all of text. */
-int PatternMatches(const unsigned char *pattern, size_t pattern_length, const unsigned char *text, size_t text_length,
-                   const unsigned char fold[256]);
+/* 1 when the pattern of k ('*' any run, '?' any one byte, folded) covers all of text. */
+int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_length, const unsigned char fold[256]);
 
 #endif /* DIALBOOK_KEY_MATCHING_H */

@@ -1,0 +1,139 @@
+// The library against plain reference models of its rules, on many generated files and keys.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "library_test_support.h"
+
+namespace {
+
+const size_t kLongest[RECORD_FIELDS] = {7, 29, 29, 29, 29, 4, 4, 4};
+
+// A small deterministic generator, so that every run sees the same files.
+struct Random {
+    uint64_t state;
+    uint32_t Next()
+    {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<uint32_t>(state >> 33);
+    }
+    size_t Below(size_t n) { return Next() % n; }
+};
+
+// The parsing rules, written the slow and obvious way: records as their eight fields.
+std::vector<std::vector<std::string>> ReferenceParse(const std::string &file)
+{
+    std::vector<std::vector<std::string>> records;
+    size_t start = 0;
+    while (start < file.size()) {
+        size_t newline = file.find('\n', start);
+        std::string line = file.substr(start, newline == std::string::npos ? std::string::npos : newline - start);
+        start = newline == std::string::npos ? file.size() : newline + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        std::vector<std::string> fields;
+        size_t from = 0;
+        for (int k = 0; k < RECORD_FIELDS; k++) {
+            size_t semicolon = from <= line.size() ? line.find(';', from) : std::string::npos;
+            std::string field = from <= line.size() ? line.substr(from, semicolon - from) : std::string();
+            field = field.substr(0, field.find('\0'));
+            fields.push_back(field.substr(0, kLongest[k]));
+            from = semicolon == std::string::npos ? line.size() + 1 : semicolon + 1;
+        }
+        records.push_back(fields);
+    }
+    return records;
+}
+
+// The whole database as the library returns it, each record as its eight raw fields.
+std::vector<std::vector<std::string>> LibraryRecords()
+{
+    std::vector<std::vector<std::string>> records;
+    DirectoryRecord key{}, result;
+    SearchInDatabase(nullptr, nullptr, 0);
+    while (SearchInDatabase(&result, &key, 0)) {
+        std::vector<std::string> fields;
+        const char *bytes = reinterpret_cast<const char *>(&result);
+        const size_t offsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
+        for (int k = 0; k < RECORD_FIELDS; k++)
+            fields.push_back(std::string(bytes + offsets[k]));
+        records.push_back(fields);
+    }
+    return records;
+}
+
+// A line of a few of the bytes that matter to parsing, of any length up to about 300 bytes.
+std::string RandomLine(Random &random)
+{
+    static const char kBytes[] = {';', ';', ';', '\r', ' ', '\t', '\0', 'a', 'B', '7', '\xC0', '\xE0', '\xA8', 'x'};
+    std::string line;
+    size_t length = random.Below(8) == 0 ? random.Below(300) : random.Below(70);
+    for (size_t i = 0; i < length; i++)
+        line += kBytes[random.Below(sizeof kBytes)];
+    return line + (random.Below(5) == 0 ? "\n" : "\r\n");
+}
+
+TEST(differential, parsing_matches_the_reference_across_chunks)
+{
+    Random random{2024};
+    for (int round = 0; round < 4; round++) {
+        std::string file;
+        while (file.size() < 700000)   // several reading chunks, so lines cross their ends
+            file += RandomLine(random);
+        if (round % 2 == 1)
+            file.resize(file.size() - 1 - random.Below(20));   // no final newline
+        int count = OpenScratchDatabase("random.txt", file);
+        std::vector<std::vector<std::string>> expected = ReferenceParse(file);
+        ASSERT_EQ(count, static_cast<int>(expected.size())) << "round " << round;
+        ASSERT_TRUE(LibraryRecords() == expected) << "round " << round;
+    }
+    CloseDatabase();
+}
+
+// Glob matching the slow and obvious way: '*' any run, '?' any one byte; case is folded before.
+bool ReferenceGlob(const std::string &pattern, const std::string &text)
+{
+    if (pattern.empty())
+        return text.empty();
+    if (pattern[0] == '*')
+        return ReferenceGlob(pattern.substr(1), text) || (!text.empty() && ReferenceGlob(pattern, text.substr(1)));
+    return !text.empty() && (pattern[0] == '?' || pattern[0] == text[0]) &&
+           ReferenceGlob(pattern.substr(1), text.substr(1));
+}
+
+TEST(differential, patterns_match_the_reference)
+{
+    Random random{7};
+    std::vector<std::string> words;
+    std::string file;
+    for (int i = 0; i < 400; i++) {
+        std::string word;
+        for (size_t n = random.Below(12); n > 0; n--)
+            word += "abcab"[random.Below(5)];
+        words.push_back(word);
+        file += std::to_string(i) + ";" + word + "\r\n";
+    }
+    ASSERT_EQ(OpenScratchDatabase("words.txt", file), 400);
+    for (int round = 0; round < 300; round++) {
+        std::string pattern;
+        for (size_t n = 1 + random.Below(7); n > 0; n--)
+            pattern += "ab*?c"[random.Below(5)];
+        if (pattern.find_first_of("*?") == std::string::npos)
+            pattern += '*';
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < words.size(); i++)
+            if (ReferenceGlob(pattern, words[i]))
+                expected.push_back(std::to_string(i));
+        std::vector<std::string> found;
+        for (const std::string &row : SearchAll(MakeKey({{1, pattern}})))
+            found.push_back(row.substr(0, row.find(';')));
+        ASSERT_EQ(found, expected) << "pattern " << pattern;
+    }
+    CloseDatabase();
+}
+
+} // namespace
