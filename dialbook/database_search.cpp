@@ -21,7 +21,7 @@ int PickFilterField(const CompiledKey *key)
 }
 
 /* Tests only the records whose filter agrees with the key's first bytes. */
-static int FindFiltered(const DatabaseStore *store, const CompiledKey *key, const KeyField *driver, size_t from,
+static int FindFiltered(const DatabaseStore *store, CompiledKey *key, const KeyField *driver, size_t from,
                         size_t *found, size_t *offset)
 {
     const uint16_t *column = store->filters[driver->field];
@@ -45,7 +45,7 @@ static int FindFiltered(const DatabaseStore *store, const CompiledKey *key, cons
 }
 
 /* Tests every record in turn, keeping its text offset as it goes. */
-static int FindScanning(const DatabaseStore *store, const CompiledKey *key, size_t from, size_t *found, size_t *offset)
+static int FindScanning(const DatabaseStore *store, CompiledKey *key, size_t from, size_t *found, size_t *offset)
 {
     if (from >= store->count)
         return 0;
@@ -62,7 +62,7 @@ static int FindScanning(const DatabaseStore *store, const CompiledKey *key, size
     return 0;
 }
 
-int FindNextMatch(const DatabaseStore *store, const CompiledKey *key, size_t from, size_t *found, size_t *offset)
+int FindNextMatch(const DatabaseStore *store, CompiledKey *key, size_t from, size_t *found, size_t *offset)
 {
     if (key->filter >= 0)
         return FindFiltered(store, key, &key->fields[key->filter], from, found, offset);

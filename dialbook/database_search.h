@@ -10,6 +10,6 @@
 int PickFilterField(const CompiledKey *key);
 
 /* The first record at or after from that passes key: 1 with *found and *offset (its text) set, or 0. */
-int FindNextMatch(const DatabaseStore *store, const CompiledKey *key, size_t from, size_t *found, size_t *offset);
+int FindNextMatch(const DatabaseStore *store, CompiledKey *key, size_t from, size_t *found, size_t *offset);
 
 #endif /* DIALBOOK_DATABASE_SEARCH_H */

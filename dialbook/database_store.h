@@ -40,6 +40,9 @@ typedef struct DatabaseStore {
 /* The longest text of each field, in record order. */
 extern const uint8_t kFieldLongest[RECORD_FIELDS];
 
+/* 32 bytes of 0xFF, then 32 of 0: kKeepBytes + 32 - length masks a 32-byte block to its first length bytes. */
+extern const unsigned char kKeepBytes[64];
+
 /* Reads and parses the file at path into store; 1 on success, 0 with store empty on any failure. */
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store);
 

@@ -17,8 +17,6 @@ typedef struct DialbookState {
 
 static DialbookState g_state;
 
-static const uint8_t kFieldOffset[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
-
 extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar *path, int *count)
 {
     CloseDatabase();
@@ -38,31 +36,33 @@ extern "C" DIRECTORY_API void DIRECTORY_CALL CloseDatabase(void)
     g_state.next = 0;
 }
 
-/* 0xFF for the bytes of a field's text, 0 for the rest: kKeep + 32 - length masks 32 bytes to length. */
-static const unsigned char kKeep[64] = {
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-};
+/* Writes length bytes of text to out as a size-byte block, zero past the text. The block is a
+ * fixed size, so no copy depends on a length; what it writes past a field the next one overwrites. */
+static inline void PutField(char *out, const char *text, size_t length, size_t size)
+{
+    unsigned char block[32], keep[32];
+    memcpy(block, text, sizeof block);                    /* the store keeps slack after its text */
+    memcpy(keep, kKeepBytes + 32 - length, sizeof keep);
+    for (size_t b = 0; b < sizeof block; b++)
+        block[b] &= keep[b];
+    memcpy(out, block, size);
+}
 
-/* Copies record i, whose text starts at offset, into result as eight NUL-padded fields. Each field
- * goes as a fixed 32-byte block, masked to its length, so no copy depends on a length; the
- * next field's block overwrites what runs past a field, and the last one runs into spare room. */
+/* Copies record i, whose text starts at offset, into result as eight NUL-padded fields, in order,
+ * each block running over into the next field; the last one is written to its exact width. */
 static void UnpackRecord(size_t i, size_t offset, DirectoryRecord *result)
 {
-    const RecordShape *shape = &g_state.store.shapes[i];
-    const char *text = g_state.store.text + offset;   /* the store keeps slack after its text */
-    unsigned char assembled[sizeof(DirectoryRecord) + 32];
-    size_t begin = 0;
-    for (int k = 0; k < RECORD_FIELDS; k++) {
-        uint64_t block[4], keep[4];
-        memcpy(block, text + begin, sizeof block);
-        memcpy(keep, kKeep + 32 - (shape->end[k] - begin), sizeof keep);
-        for (int w = 0; w < 4; w++)
-            block[w] &= keep[w];
-        memcpy(assembled + kFieldOffset[k], block, sizeof block);
-        begin = shape->end[k];
-    }
-    memcpy(result, assembled, sizeof *result);
+    const uint8_t *end = g_state.store.shapes[i].end;
+    const char *text = g_state.store.text + offset;
+    char *out = (char *)result;
+    PutField(out + 0, text, end[0], 32);
+    PutField(out + 8, text + end[0], end[1] - end[0], 32);
+    PutField(out + 38, text + end[1], end[2] - end[1], 32);
+    PutField(out + 68, text + end[2], end[3] - end[2], 32);
+    PutField(out + 98, text + end[3], end[4] - end[3], 32);
+    PutField(out + 128, text + end[4], end[5] - end[4], 8);
+    PutField(out + 133, text + end[5], end[6] - end[5], 8);
+    PutField(out + 138, text + end[6], end[7] - end[6], FLAT_WIDTH);
 }
 
 extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *result, const DirectoryRecord *key,

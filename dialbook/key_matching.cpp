@@ -21,8 +21,11 @@ static const uint8_t kFieldWidth[RECORD_FIELDS] = {
 
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled)
 {
+    for (size_t i = 0; i < MEMO_SLOTS; i++)
+        compiled->memo[i].length = MEMO_UNUSED;
     const unsigned char *bytes = (const unsigned char *)key;
     compiled->count = 0;
+    compiled->memo_field = -1;
     for (int i = 0; i < RECORD_FIELDS; i++) {
         int f = kTryOrder[i];
         const unsigned char *text = bytes + kFieldOffset[f];
@@ -51,6 +54,8 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         for (size_t j = 0; j < length; j++)
             if (text[j] == '*')
                 out->tail = (uint8_t)(j + 1);
+        if (out->test == FIELD_PATTERN && compiled->memo_field < 0)
+            compiled->memo_field = compiled->count - 1;
     }
 }
 
@@ -103,7 +108,29 @@ int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_len
     return 1;
 }
 
-int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape)
+/* PatternMatches for the memo field, through the table of verdicts already found. */
+static int RememberedMatch(CompiledKey *key, const KeyField *k, const unsigned char *text, size_t length,
+                           const unsigned char fold[256])
+{
+    uint64_t words[4], keep[4];
+    memcpy(words, text, sizeof words);   /* the store keeps slack after its text */
+    memcpy(keep, kKeepBytes + 32 - length, sizeof keep);
+    uint64_t hash = length;
+    for (int w = 0; w < 4; w++) {
+        words[w] &= keep[w];
+        hash = (hash ^ words[w]) * 0x9E3779B97F4A7C15ull;
+    }
+    MemoSlot *slot = &key->memo[(hash >> 40) & (MEMO_SLOTS - 1)];
+    if (slot->length == length && memcmp(slot->words, words, sizeof words) == 0)
+        return slot->verdict;
+    int verdict = PatternMatches(k, text, length, fold);
+    memcpy(slot->words, words, sizeof words);
+    slot->length = (uint8_t)length;
+    slot->verdict = (uint8_t)verdict;
+    return verdict;
+}
+
+int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape)
 {
     for (int i = 0; i < key->count; i++) {
         const KeyField *k = &key->fields[i];
@@ -120,7 +147,8 @@ int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const c
                 return 0;
             break;
         default:
-            if (!PatternMatches(k, text, length, fold))
+            if (i == key->memo_field ? !RememberedMatch(key, k, text, length, fold)
+                                     : !PatternMatches(k, text, length, fold))
                 return 0;
             break;
         }

@@ -25,10 +25,23 @@ typedef struct KeyField {
     unsigned char text[SURNAME_WIDTH];    /* folded key text, not NUL-terminated */
 } KeyField;
 
+/* Directory fields repeat: the same surname or street stands in thousands of records. So the
+ * verdicts of one pattern are kept for the field texts last seen, in a small table by hash. */
+#define MEMO_SLOTS 1024
+#define MEMO_UNUSED 0xFF
+
+typedef struct MemoSlot {
+    uint64_t      words[4];               /* the field's text, zero past its length */
+    uint8_t       length;                 /* bytes of text, or MEMO_UNUSED */
+    uint8_t       verdict;                /* 1 when the pattern covers the text */
+} MemoSlot;
+
 typedef struct CompiledKey {
     int      count;                       /* non-empty key fields */
     int      filter;                      /* the field whose filter picks candidates, or -1 */
+    int      memo_field;                  /* the pattern field whose verdicts are kept, or -1 */
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
+    MemoSlot memo[MEMO_SLOTS];            /* verdicts for memo_field */
 } CompiledKey;
 
 /* Fills fold[b] with the form byte b takes in comparisons: lowercase, and ё for Ё folded on to е. */
@@ -37,8 +50,8 @@ void BuildFoldTable(unsigned char fold[256]);
 /* Turns a key record into the tests it asks for; key text counts up to its NUL, never past its field. */
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled);
 
-/* 1 when the record (its packed text and shape) passes every test of the key. */
-int RecordMatches(const CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape);
+/* 1 when the record (its packed text and shape) passes every test of the key; may note a verdict in key->memo. */
+int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape);
 
 /* 1 when the pattern of k ('*' any run, '?' any one byte, folded) covers all of text. */
 int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_length, const unsigned char fold[256]);
