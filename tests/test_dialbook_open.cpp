@@ -84,6 +84,18 @@ TEST(OpenDatabase, fails_with_nothing_open)
     EXPECT_EQ(OpenDatabase(nullptr, nullptr), 0);
 }
 
+TEST(OpenDatabase, refuses_a_file_over_its_limit_before_reading_it)
+{
+    // The limit the README states: 1 GiB in a 32-bit process, 64 GiB in a 64-bit one.
+    const uintmax_t limit = sizeof(void *) == 4 ? uintmax_t(1) << 30 : uintmax_t(1) << 36;
+    std::string path = WriteScratchFile("huge.txt", "1;a\r\n");
+    std::filesystem::resize_file(std::filesystem::u8path(path), limit + 1);   // sparse: no disk space used
+    int count = -1;
+    EXPECT_EQ(OpenDatabase(LibraryPath(path).c_str(), &count), 0);
+    EXPECT_EQ(count, -1);
+    std::filesystem::remove(std::filesystem::u8path(path));
+}
+
 TEST(OpenDatabase, replaces_the_open_database)
 {
     ASSERT_EQ(OpenScratchDatabase("first.txt", "1;a\r\n2;b\r\n3;c\r\n"), 3);
