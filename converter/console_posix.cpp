@@ -1,0 +1,259 @@
+/* console_posix.cpp - the converter's system layer on Linux and other POSIX systems. Files go
+ * through descriptors and our own buffers, translated as Windows text mode would do it, so the
+ * files and the lines the parser sees are the same as on Windows. Defines the functions of console.h.
+ */
+#ifndef _WIN32
+
+#include "console.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+/* Windows text mode ends the input at this byte. */
+#define CTRL_Z 0x1A
+
+int OpenInputFile(InputFile *file, const char *path)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        file->error = errno;
+        return 0;
+    }
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        file->error = EISDIR;   /* reading would fail later; say so now */
+        return 0;
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    file->handle = fd;
+    file->position = 0;
+    file->next = file->end = 0;
+    file->at_end = 0;
+    file->error = 0;
+    return 1;
+}
+
+int MeasureInputFile(InputFile *file, long long *size)
+{
+    int fd = (int)file->handle;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        *size = (long long)st.st_size;
+        return 1;
+    }
+    off_t end = lseek(fd, 0, SEEK_END);
+    if (end < 0 || lseek(fd, 0, SEEK_SET) < 0) {
+        file->error = errno;
+        return 0;
+    }
+    *size = (long long)end;
+    return 1;
+}
+
+int IsSameFile(InputFile *input, const char *path)
+{
+    struct stat in, out;
+    if (fstat((int)input->handle, &in) != 0 || stat(path, &out) != 0)
+        return 0;
+    return S_ISREG(in.st_mode) && S_ISREG(out.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
+/* Refills the read-ahead buffer once it is used up; 1 with bytes to hand out, 0 at the end or on an error. */
+static int FillInput(InputFile *file)
+{
+    while (!file->at_end) {
+        ssize_t got = read((int)file->handle, file->buffer, sizeof file->buffer);
+        if (got > 0) {
+            file->next = 0;
+            file->end = (size_t)got;
+            return 1;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            file->error = errno;
+        file->at_end = 1;
+    }
+    return 0;
+}
+
+/* Hands out the byte after a CR that was just consumed when it is LF; 1 when it was. */
+static int TakeLineFeed(InputFile *file)
+{
+    if (file->next == file->end && !FillInput(file))
+        return 0;
+    if (file->buffer[file->next] != '\n')
+        return 0;
+    file->next++;
+    file->position++;
+    return 1;
+}
+
+/* 1 when any of the count bytes at p is at most Ctrl-Z: a CR or a Ctrl-Z among them (or another
+ * control byte) sends the line the careful way. Eight bytes at a time while they last. */
+static int HasControlByte(const char *p, size_t count)
+{
+    const uint64_t ones = 0x0101010101010101ull;
+    const uint64_t high = 0x8080808080808080ull;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t word;
+        memcpy(&word, p + i, sizeof word);
+        if (((word - ones * (CTRL_Z + 1)) & ~word & high) != 0)
+            return 1;
+    }
+    for (; i < count; i++)
+        if ((unsigned char)p[i] <= CTRL_Z)
+            return 1;
+    return 0;
+}
+
+/* The usual line lies whole in the buffer, ends in LF or CR LF and holds no other CR and no
+ * Ctrl-Z: hands it out in one copy; 0 when the line needs the byte-by-byte way. */
+static long TakeWholeLine(InputFile *file, char *line, size_t size)
+{
+    const char *p = file->buffer + file->next;
+    size_t available = file->end - file->next;
+    const char *lf = (const char *)memchr(p, '\n', available < size ? available : size);
+    if (lf == NULL)
+        return 0;
+    size_t taken = (size_t)(lf - p) + 1;            /* file bytes, through the LF */
+    size_t kept = taken - (lf > p && lf[-1] == '\r'); /* what the line holds: the CR of CR LF goes */
+    if (kept > size - 1 || HasControlByte(p, kept - 1))
+        return 0;
+    memcpy(line, p, kept - 1);
+    line[kept - 1] = '\n';
+    line[kept] = '\0';
+    file->next += taken;
+    file->position += (long long)taken;
+    return (long)kept;
+}
+
+/* Byte by byte, for lines that cross the buffer's end, hold a lone CR or a Ctrl-Z, or are too long. */
+static long TakeLineInSteps(InputFile *file, char *line, size_t size)
+{
+    size_t n = 0;
+    while (n + 1 < size) {
+        if (file->next == file->end && !FillInput(file))
+            break;
+        /* Copy the run of ordinary bytes: every byte that needs a look is at most Ctrl-Z. */
+        const unsigned char *p = (const unsigned char *)file->buffer + file->next;
+        size_t limit = file->end - file->next;
+        if (limit > size - 1 - n)
+            limit = size - 1 - n;
+        size_t k = 0;
+        while (k < limit && (p[k] > CTRL_Z || (p[k] != '\n' && p[k] != '\r' && p[k] != CTRL_Z)))
+            k++;
+        memcpy(line + n, p, k);
+        n += k;
+        file->next += k;
+        file->position += (long long)k;
+        if (k == limit)
+            continue;
+        /* A byte that needs a look: Ctrl-Z ends the input, LF the line, a CR is dropped before LF. */
+        if (p[k] == CTRL_Z) {
+            file->next = file->end;
+            file->at_end = 1;
+            break;
+        }
+        file->next++;
+        file->position++;
+        if (p[k] == '\n' || TakeLineFeed(file)) {
+            line[n++] = '\n';
+            break;
+        }
+        line[n++] = '\r';
+    }
+    line[n] = '\0';
+    return (long)n;
+}
+
+long ReadSourceLine(InputFile *file, char *line, size_t size)
+{
+    long n = file->next < file->end ? TakeWholeLine(file, line, size) : 0;
+    return n > 0 ? n : TakeLineInSteps(file, line, size);
+}
+
+long long InputPosition(InputFile *file)
+{
+    return file->position;   /* counted as bytes are handed out: no system call */
+}
+
+void CloseInputFile(InputFile *file)
+{
+    close((int)file->handle);
+    file->handle = -1;
+}
+
+int OpenOutputFile(OutputFile *file, const char *path)
+{
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        file->error = errno;
+        return 0;
+    }
+    file->handle = fd;
+    file->used = 0;
+    file->error = 0;
+    return 1;
+}
+
+/* Writes out the buffered bytes; 1, or 0 with file->error set by the first failure. */
+static int FlushOutput(OutputFile *file)
+{
+    size_t done = 0;
+    while (done < file->used && file->error == 0) {
+        ssize_t put = write((int)file->handle, file->buffer + done, file->used - done);
+        if (put > 0)
+            done += (size_t)put;
+        else if (put < 0 && errno != EINTR)
+            file->error = errno;
+        else if (put == 0)
+            file->error = EIO;
+    }
+    file->used = 0;
+    return file->error == 0;
+}
+
+int WriteOutputLine(OutputFile *file, const char *text, size_t length)
+{
+    static const char kLineEnd[] = "\r\n";
+    if (file->error != 0)
+        return 0;
+    if (length + 2 > sizeof file->buffer - file->used && !FlushOutput(file))
+        return 0;
+    if (length + 2 > sizeof file->buffer - file->used) {
+        file->error = EOVERFLOW;   /* longer than any database line can be */
+        return 0;
+    }
+    memcpy(file->buffer + file->used, text, length);
+    memcpy(file->buffer + file->used + length, kLineEnd, 2);
+    file->used += length + 2;
+    return 1;
+}
+
+int CloseOutputFile(OutputFile *file)
+{
+    FlushOutput(file);
+    if (close((int)file->handle) != 0 && file->error == 0)
+        file->error = errno;
+    file->handle = -1;
+    return file->error == 0;
+}
+
+/* A terminal gets its clear-screen sequence; anything else the form feed a redirected "cls" writes. */
+void ClearConsole(void)
+{
+    if (isatty(STDOUT_FILENO))
+        fputs("\033[H\033[2J", stdout);
+    else
+        fputc('\f', stdout);
+}
+
+#endif /* !_WIN32 */

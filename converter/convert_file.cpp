@@ -1,0 +1,177 @@
+/* convert_file.cpp - one conversion run: opens the source listing and the database file,
+ * turns each source line into a record through the library's FillDatabaseRecord and writes it
+ * as a database line, shows the running percentage, and says what failed. Defines ConvertFile.
+ */
+#include "console.h"
+#include "converter.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+/* Room for a database line built field by field: every field copied at its full width, and a separator after each. */
+#define DATABASE_LINE_SIZE (sizeof(DirectoryRecord) + RECORD_FIELDS)
+
+/* Working storage of one run, on ConvertFile's stack. */
+typedef struct ConversionRun {
+    const char     *input_path;               /* INPUTFILE, for messages */
+    const char     *output_path;              /* OUTPUTFILE, for messages */
+    InputFile       input;                    /* the source listing */
+    OutputFile      output;                   /* the database file */
+    char            line[LINE_BUFFER_SIZE];   /* one read: at most 2047 bytes and a NUL */
+    SourceFields    fields;                   /* the parser's eight field strings */
+    DirectoryRecord record;                   /* what the library made of them */
+    long long       size;                     /* the input's length in bytes */
+    long long       step;                     /* size / 100, rounded down: input bytes per percentage */
+    long long       mark;                     /* the read position past which the next percentage is printed */
+    int             percent;                  /* the next percentage to print; past 100 nothing more is */
+    long            line_number;              /* the input line the current read belongs to, from 1 */
+    int             continued;                /* 1 when the current read goes on a line longer than one read */
+} ConversionRun;
+
+/* Says on standard error what failed with which file and the system's reason; always 0. */
+static int ReportFileError(const char *what, const char *path, int error)
+{
+    fprintf(stderr, "morwen: %s \"%s\": %s\n", what, path, strerror(error != 0 ? error : EIO));
+    return 0;
+}
+
+/* Opens the input, measures it, makes sure the output is another file, then opens the output;
+ * 1, or 0 once standard error says what failed. The output is touched only by its own open. */
+static int OpenFiles(ConversionRun *run)
+{
+    if (!OpenInputFile(&run->input, run->input_path))
+        return ReportFileError("cannot open input file", run->input_path, run->input.error);
+    if (!MeasureInputFile(&run->input, &run->size)) {
+        CloseInputFile(&run->input);
+        return ReportFileError("cannot tell the size of input file", run->input_path, run->input.error);
+    }
+    if (IsSameFile(&run->input, run->output_path)) {
+        CloseInputFile(&run->input);
+        fprintf(stderr, "morwen: \"%s\" and \"%s\" are the same file; it is left as it was\n", run->input_path,
+                run->output_path);
+        return 0;
+    }
+    if (!OpenOutputFile(&run->output, run->output_path)) {
+        CloseInputFile(&run->input);
+        return ReportFileError("cannot create output file", run->output_path, run->output.error);
+    }
+    return 1;
+}
+
+/* Says which line broke the grammar and how; the read was length bytes and scan failed on it. */
+static void ReportBadLine(const ConversionRun *run, int scan, long length)
+{
+    const char *note = "";
+    const char *reason = DescribeFailedScan(scan);
+    if (length == 1 && run->line[0] == '\n')
+        reason = "blank line";
+    else if ((long)strlen(run->line) < length)
+        note = "a NUL byte cuts it short: ";
+    else if (run->continued || (length == LINE_BUFFER_SIZE - 1 && run->line[length - 1] != '\n'))
+        note = "longer than 2047 bytes: ";
+    printf("Got error: EXCEPTION_ACCESS_VIOLATION\n");
+    fprintf(stderr, "morwen: \"%s\" line %ld: %s%s\n", run->input_path, run->line_number, note, reason);
+}
+
+/* Appends a field's text and a ';' at text + *length. The whole field is copied (a fixed size the
+ * compiler can inline) and the line goes on from where its text ends: one byte less than width at most. */
+static void AppendField(char *text, size_t *length, const char *field, size_t width)
+{
+    memcpy(text + *length, field, width);
+    size_t n = 0;
+    while (n + 1 < width && field[n] != '\0')
+        n++;
+    *length += n;
+    text[(*length)++] = ';';
+}
+
+/* Writes the record as one database line, its fields in record order between ';'; 1, or 0 on a write error. */
+static int WriteRecord(ConversionRun *run)
+{
+    const DirectoryRecord *r = &run->record;
+    char text[DATABASE_LINE_SIZE];
+    size_t length = 0;
+    AppendField(text, &length, r->phone, sizeof r->phone);
+    AppendField(text, &length, r->surname, sizeof r->surname);
+    AppendField(text, &length, r->name, sizeof r->name);
+    AppendField(text, &length, r->patronymic, sizeof r->patronymic);
+    AppendField(text, &length, r->street, sizeof r->street);
+    AppendField(text, &length, r->house, sizeof r->house);
+    AppendField(text, &length, r->building, sizeof r->building);
+    AppendField(text, &length, r->flat, sizeof r->flat);
+    return WriteOutputLine(&run->output, text, length - 1);   /* no ';' after the last field */
+}
+
+/* Clears the console and prints the next percentage once the read position has passed the mark;
+ * after 100% nothing more. */
+static void ShowProgress(ConversionRun *run)
+{
+    if (run->percent > 100 || InputPosition(&run->input) <= run->mark)
+        return;
+    ClearConsole();
+    printf("%d%%\n", run->percent);
+    run->percent++;
+    run->mark += run->step;
+}
+
+/* Converts one read; 1, or 0 when it broke the grammar (reported) or its line could not be written. */
+static int ConvertLine(ConversionRun *run, long length)
+{
+    SourceFields *f = &run->fields;
+    int scan = ParseSourceLine(run->line, f);
+    if (scan != LINE_WELL_FORMED) {
+        ReportBadLine(run, scan, length);
+        return 0;
+    }
+    FillDatabaseRecord(&run->record, f->phone, f->surname, f->name, f->patronymic, f->street, f->house,
+                       f->building, f->flat);
+    if (!WriteRecord(run))
+        return 0;
+    ShowProgress(run);
+    return 1;
+}
+
+/* Converts every line in turn; EXIT_CONVERTED, or EXIT_FAILED on a bad line, a read or a write error. */
+static int ConvertLines(ConversionRun *run)
+{
+    run->step = run->size / 100;
+    run->percent = 0;
+    run->mark = 0;
+    run->line_number = 1;
+    run->continued = 0;
+    long length;
+    while ((length = ReadSourceLine(&run->input, run->line, sizeof run->line)) > 0) {
+        if (!ConvertLine(run, length))
+            return EXIT_FAILED;   /* a write error is told when the output is closed */
+        int ended = run->line[length - 1] == '\n';
+        run->line_number += ended;
+        run->continued = !ended;
+    }
+    if (run->input.error != 0) {
+        ReportFileError("cannot read input file", run->input_path, run->input.error);
+        return EXIT_FAILED;
+    }
+    return EXIT_CONVERTED;
+}
+
+int ConvertFile(const char *output_path, const char *input_path)
+{
+    ConversionRun run;
+    memset(&run, 0, sizeof run);
+    run.input_path = input_path;
+    run.output_path = output_path;
+    if (!OpenFiles(&run))
+        return EXIT_FAILED;
+    int status = EXIT_CONVERTED;
+    if (run.size == 0)
+        printf("Input file is empty!\n");
+    else
+        status = ConvertLines(&run);
+    CloseInputFile(&run.input);
+    if (!CloseOutputFile(&run.output)) {
+        ReportFileError("cannot write output file", run.output_path, run.output.error);
+        status = EXIT_FAILED;
+    }
+    return status;
+}

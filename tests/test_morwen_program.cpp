@@ -1,0 +1,280 @@
+// Tests of the morwen program as a whole: it is run on files and its output, files and status checked.
+#include "cp1251_text.h"
+#include "program_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kGotError = "Got error: EXCEPTION_ACCESS_VIOLATION";
+const std::string kGoodLine = "1;2;3;w S;N P;St\n";
+const std::string kGoodRecord = "1;S;N;P;St;2;42;3\r\n";
+
+void WriteFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Exists(const std::string &path)
+{
+    return std::ifstream(path, std::ios::binary).good();
+}
+
+std::string Repeat(const std::string &text, size_t times)
+{
+    std::string out;
+    for (size_t i = 0; i < times; i++)
+        out += text;
+    return out;
+}
+
+// Standard output text of console lines, each ended as the console's text mode ends it.
+std::string Lines(const std::vector<std::string> &lines)
+{
+    std::string out;
+    for (const std::string &line : lines)
+        out += line + kConsoleNewline;
+    return out;
+}
+
+// The percentages from first to last, each after a cleared console.
+std::string Progress(int first, int last)
+{
+    std::string out;
+    for (int percent = first; percent <= last; percent++)
+        out += kClearMark + std::to_string(percent) + "%" + kConsoleNewline;
+    return out;
+}
+
+// Converts source (bytes) from a fresh input file into a fresh output file; the result and the output.
+struct Conversion {
+    ProgramResult run;
+    std::string stdout_text;   // standard output as ConsoleText makes it comparable
+    std::string database;      // the output file's bytes
+};
+
+Conversion Convert(const std::string &name, const std::string &source)
+{
+    const std::string input = name + ".in.txt", output = name + ".out.txt";
+    WriteFile(input, source);
+    std::remove(output.c_str());
+    Conversion c;
+    c.run = RunMorwen({input, output});
+    c.stdout_text = ConsoleText(c.run.out);
+    c.database = ReadFile(output);
+    return c;
+}
+
+// One line on standard error, naming what it must name.
+void ExpectOneErrorLine(const ProgramResult &run, const std::vector<std::string> &mentions)
+{
+    EXPECT_EQ(run.err.find(kConsoleNewline), run.err.size() - std::string(kConsoleNewline).size()) << run.err;
+    for (const std::string &text : mentions)
+        EXPECT_NE(run.err.find(text), std::string::npos) << "'" << text << "' in: " << run.err;
+}
+
+TEST(morwen_program, usage_for_wrong_argument_counts)
+{
+    const std::vector<std::vector<std::string>> argument_lists = {{}, {"a.txt"}, {"a.txt", "b.txt", "c.txt"}};
+    for (const std::vector<std::string> &args : argument_lists) {
+        ProgramResult run = RunMorwen(args);
+        EXPECT_EQ(run.status, 1) << args.size() << " arguments";
+        EXPECT_EQ(run.err, Lines({"Usage:", "\tmorwen INPUTFILE OUTPUTFILE"}));
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(morwen_program, input_that_cannot_be_opened_leaves_output_untouched)
+{
+    WriteFile("mw_kept.txt", "kept\n");
+    std::remove("mw_missing.txt");
+    ProgramResult run = RunMorwen({"mw_missing.txt", "mw_kept.txt"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    ExpectOneErrorLine(run, {"mw_missing.txt"});
+    EXPECT_EQ(ReadFile("mw_kept.txt"), "kept\n");
+}
+
+TEST(morwen_program, output_that_cannot_be_opened)
+{
+    WriteFile("mw_source.txt", kGoodLine);
+    ProgramResult run = RunMorwen({"mw_source.txt", "mw_no_such_folder/out.txt"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    ExpectOneErrorLine(run, {"mw_no_such_folder/out.txt"});
+    EXPECT_EQ(ReadFile("mw_source.txt"), kGoodLine);
+}
+
+TEST(morwen_program, same_file_as_input_and_output_is_left_as_it_was)
+{
+    WriteFile("mw_same.txt", kGoodLine);
+    ASSERT_TRUE(MakeHardLink("mw_same.txt", "mw_same_hard.txt"));
+    std::vector<std::string> outputs = {"mw_same.txt", "./mw_same.txt", "mw_same_hard.txt"};
+    if (MakeSymbolicLink("mw_same.txt", "mw_same_soft.txt"))
+        outputs.push_back("mw_same_soft.txt");
+    for (const std::string &output : outputs) {
+        ProgramResult run = RunMorwen({"mw_same.txt", output});
+        EXPECT_EQ(run.status, 2) << output;
+        EXPECT_EQ(run.out, "") << output;
+        ExpectOneErrorLine(run, {"same file"});
+        EXPECT_EQ(ReadFile("mw_same.txt"), kGoodLine) << output;
+    }
+}
+
+TEST(morwen_program, empty_input_leaves_an_empty_output)
+{
+    WriteFile("mw_empty.out.txt", "old contents\n");
+    WriteFile("mw_empty.in.txt", "");
+    ProgramResult run = RunMorwen({"mw_empty.in.txt", "mw_empty.out.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, Lines({"Input file is empty!"}));
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(Exists("mw_empty.out.txt"));
+    EXPECT_EQ(ReadFile("mw_empty.out.txt"), "");
+}
+
+TEST(morwen_program, one_line_shows_zero_percent)
+{
+    Conversion c = Convert("mw_one", kGoodLine);
+    EXPECT_EQ(c.run.status, 0);
+    EXPECT_EQ(c.stdout_text, Progress(0, 0));
+    EXPECT_EQ(c.run.err, "");
+    EXPECT_EQ(c.database, kGoodRecord);
+}
+
+TEST(morwen_program, ten_lines_of_thirty_bytes_show_zero_to_nine)
+{
+    std::string line = "1234567;12;34;w Sur;Nm Pt;St\r\n";
+    ASSERT_EQ(line.size(), 30u);
+    Conversion c = Convert("mw_ten", Repeat(line, 10));
+    EXPECT_EQ(c.run.status, 0);
+    EXPECT_EQ(c.stdout_text, Progress(0, 9));
+    EXPECT_EQ(c.database, Repeat("1234567;Sur;Nm;Pt;St;12;42;34\r\n", 10));
+}
+
+TEST(morwen_program, percentage_stops_at_one_hundred)
+{
+    std::string line = ";;; ;;\r\n";   // 112 lines of 8 bytes: step 8, one percentage a line
+    Conversion c = Convert("mw_many", Repeat(line, 112));
+    EXPECT_EQ(c.run.status, 0);
+    EXPECT_EQ(c.stdout_text, Progress(0, 100));
+    EXPECT_EQ(c.database, Repeat(";;;;;;42;\r\n", 112));
+}
+
+TEST(morwen_program, bad_line_after_good_ones_stops_the_run)
+{
+    Conversion c = Convert("mw_bad", kGoodLine + kGoodLine + "1;2;3\n" + kGoodLine);
+    EXPECT_EQ(c.run.status, 2);
+    EXPECT_EQ(c.stdout_text, Progress(0, 1) + Lines({kGotError}));
+    ExpectOneErrorLine(c.run, {"mw_bad.in.txt", "line 3", "no space after the word before the surname"});
+    EXPECT_EQ(c.database, kGoodRecord + kGoodRecord);
+}
+
+TEST(morwen_program, blank_line_stops_the_run)
+{
+    Conversion c = Convert("mw_blank", kGoodLine + "\r\n" + kGoodLine);
+    EXPECT_EQ(c.run.status, 2);
+    EXPECT_EQ(c.stdout_text, Progress(0, 0) + Lines({kGotError}));
+    ExpectOneErrorLine(c.run, {"line 2", "blank line"});
+    EXPECT_EQ(c.database, kGoodRecord);
+}
+
+TEST(morwen_program, nul_byte_ends_what_the_parser_sees)
+{
+    Conversion good = Convert("mw_nul", std::string("1;2;3;w S;N P;St;\0junk\n", 23) + kGoodLine);
+    EXPECT_EQ(good.run.status, 0);
+    EXPECT_EQ(good.database, kGoodRecord + kGoodRecord);
+    Conversion bad = Convert("mw_nul_bad", kGoodLine + std::string("1;2;3;w S\0;N P;St\n", 18));
+    EXPECT_EQ(bad.run.status, 2);
+    ExpectOneErrorLine(bad.run, {"line 2", "NUL"});
+    EXPECT_EQ(bad.database, kGoodRecord);
+}
+
+TEST(morwen_program, line_longer_than_one_read)
+{
+    // 2046 bytes and CR LF read as 2047: one line.
+    std::string longest = "1;2;3;w S;N P;St;" + std::string(2046 - 17, 'x') + "\r\n";
+    Conversion fits = Convert("mw_fits", longest + kGoodLine);
+    EXPECT_EQ(fits.run.status, 0) << fits.run.err;
+    EXPECT_EQ(fits.database, kGoodRecord + kGoodRecord);
+    // Longer: the rest past 2047 bytes is read as a line of its own, which breaks the grammar.
+    Conversion split = Convert("mw_long", "1;2;3;w S;N P;St;" + std::string(3000, 'x') + "\n" + kGoodLine);
+    EXPECT_EQ(split.run.status, 2);
+    EXPECT_EQ(split.stdout_text, Progress(0, 0) + Lines({kGotError}));
+    ExpectOneErrorLine(split.run, {"line 1", "longer than 2047 bytes"});
+    EXPECT_EQ(split.database, kGoodRecord);
+}
+
+TEST(morwen_program, crlf_input_gives_what_lf_input_gives)
+{
+    std::vector<std::string> lines = {Cp1251("212;12;34;1 Петров;Иван Сергеевич;Садовая;5"), ";;; ;;",
+                                      "1;2;3;abc;def ghi;jkl;mno"};
+    std::string lf, crlf;
+    for (const std::string &line : lines) {
+        lf += line + "\n";
+        crlf += line + "\r\n";
+    }
+    Conversion a = Convert("mw_lf", lf), b = Convert("mw_crlf", crlf);
+    EXPECT_EQ(a.run.status, 0);
+    EXPECT_EQ(b.run.status, 0);
+    EXPECT_EQ(a.database, b.database);
+    EXPECT_EQ(b.database, Cp1251("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n;;;;;;42;\r\n1;ghi;jkl;;mno;2;42;3\r\n"));
+}
+
+TEST(morwen_program, lone_cr_stays_and_ctrl_z_ends_the_input)
+{
+    Conversion c = Convert("mw_ctrl", "1;2;3;w S;N P;St\rX;\r\r\n" + kGoodLine + "\x1a" + "1;2\n");
+    EXPECT_EQ(c.run.status, 0) << c.run.err;
+    EXPECT_EQ(c.database, "1;S;N;P;St\rX;2;42;3\r\n" + kGoodRecord);
+}
+
+TEST(morwen_program, last_line_without_newline)
+{
+    Conversion broken = Convert("mw_nonl", kGoodLine + "1;2;3;w S;N P;St");
+    EXPECT_EQ(broken.run.status, 2);
+    ExpectOneErrorLine(broken.run, {"line 2", "no ';' or line end after the street"});
+    EXPECT_EQ(broken.database, kGoodRecord);
+    Conversion closed = Convert("mw_nonl_sep", kGoodLine + "1;2;3;w S;N P;St;");
+    EXPECT_EQ(closed.run.status, 0);
+    EXPECT_EQ(closed.database, kGoodRecord + kGoodRecord);
+}
+
+TEST(morwen_program, database_bytes_exactly)
+{
+    std::string source = Cp1251("212;12;34;1 Петров;Иван Сергеевич;Садовая;5\n") + ";;; ;;\n" +
+                         "123456789012;123456;123456;w " + Repeat("s", 31) + ";" + Repeat("n", 30) + " " +
+                         Repeat("p", 30) + ";" + Repeat("t", 30) + "\n";
+    Conversion c = Convert("mw_exact", source);
+    EXPECT_EQ(c.run.status, 0);
+    EXPECT_EQ(c.database, Cp1251("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n") + ";;;;;;42;\r\n" + "1234567;" +
+                              Repeat("s", 29) + ";" + Repeat("n", 29) + ";" + Repeat("p", 29) + ";" +
+                              Repeat("t", 29) + ";1234;42;1234\r\n");
+}
+
+TEST(morwen_program, write_error_on_a_full_disk)
+{
+    const char *full = FullDevicePath();
+    if (full == nullptr)
+        GTEST_SKIP() << "no device that is always full here";
+    WriteFile("mw_full.in.txt", Repeat(kGoodLine, 3));
+    ProgramResult run = RunMorwen({"mw_full.in.txt", full});
+    EXPECT_EQ(run.status, 2);
+    ExpectOneErrorLine(run, {full});
+}
+
+}  // namespace

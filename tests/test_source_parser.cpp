@@ -1,0 +1,164 @@
+// Tests of ParseSourceLine: what each source line gives, field by field, and which lines break the grammar.
+#include "converter.h"
+#include "cp1251_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    int scan;             // LINE_WELL_FORMED or the failed scan
+    std::string fields;   // the eight fields in record order joined by ';', as a database line holds them
+};
+
+// Parses line (its bytes, NULs included) from a buffer of the program's size, and checks that the
+// line is whole again and nothing is left pending.
+Parsed Parse(const std::string &line)
+{
+    std::vector<char> buffer(LINE_BUFFER_SIZE, 'X');
+    std::memcpy(buffer.data(), line.data(), line.size());
+    buffer[line.size()] = '\0';
+    std::vector<char> before = buffer;
+    SourceFields fields;
+    std::memset(&fields, 0x55, sizeof fields);
+    Parsed parsed;
+    parsed.scan = ParseSourceLine(buffer.data(), &fields);
+    EXPECT_EQ(buffer, before) << "the line is whole again";
+    EXPECT_EQ(g_tokenizer.cut_pending, 0) << "nothing passes to the next line";
+    if (parsed.scan == LINE_WELL_FORMED) {
+        const char *in_order[] = {fields.phone,  fields.surname, fields.name,     fields.patronymic,
+                                  fields.street, fields.house,   fields.building, fields.flat};
+        for (size_t k = 0; k < 8; k++)
+            parsed.fields += std::string(k > 0 ? ";" : "") + in_order[k];
+    }
+    return parsed;
+}
+
+std::string Repeat(const std::string &text, size_t times)
+{
+    std::string out;
+    for (size_t i = 0; i < times; i++)
+        out += text;
+    return out;
+}
+
+struct LineCase {
+    const char *name;
+    std::string line;     // UTF-8 here; given to the parser in Windows-1251
+    int scan;             // what ParseSourceLine says
+    std::string fields;   // UTF-8; empty when the line breaks the grammar
+};
+
+// The listing's documented examples, byte for byte ('_' is not used: spaces are written as they are).
+const LineCase kDocumentedLines[] = {
+    {"full_entry", "212;12;34;1 Петров;Иван Сергеевич;Садовая;5\n", LINE_WELL_FORMED,
+     "212;Петров;Иван;Сергеевич;Садовая;12;42;34"},
+    {"name_without_patronymic", "1;2;3;w S;Иван;St\n", LINE_WELL_FORMED, "1;S;Иван;;St;2;42;3"},
+    {"space_before_name_part", "1;2;3;w S; Иванович;St\n", LINE_WELL_FORMED, "1;S;;Иванович;St;2;42;3"},
+    {"two_spaces_in_name_part", "1;2;3;w S;Иван  Иванович;St\n", LINE_WELL_FORMED, "1;S;Иван;;St;2;42;3"},
+    {"words_after_patronymic_dropped", "1;2;3;w S;A B C;St\n", LINE_WELL_FORMED, "1;S;A;B;St;2;42;3"},
+    {"dropped_word_runs_across_separator", "1;2;3;abc;def ghi;jkl;mno\n", LINE_WELL_FORMED,
+     "1;ghi;jkl;;mno;2;42;3"},
+    {"surname_keeps_leading_space", "1;2;3;w  S;N;St\n", LINE_WELL_FORMED, "1; S;N;;St;2;42;3"},
+    {"three_separators_space_two_separators", ";;; ;;\n", LINE_WELL_FORMED, ";;;;;;42;"},
+    {"six_separators", ";;;;;;\n", 5, ""},
+    {"only_newline", "\n", 2, ""},
+    {"fewer_than_five_separators", "1;2;3;4\n", 5, ""},
+    {"no_newline_after_street", "1;2;3;w S;N;St", 7, ""},
+    {"separator_after_street_without_newline", "1;2;3;w S;N;St;", LINE_WELL_FORMED, "1;S;N;;St;2;42;3"},
+    {"long_phone_and_house", "123456789012;123456;3;w S;N;St\n", LINE_WELL_FORMED,
+     "1234567;S;N;;St;1234;42;3"},
+};
+
+// Our own: every scan that can fail, truncation at each field's longest text, bytes the scans pass over.
+const LineCase kOwnLines[] = {
+    {"nothing_at_all", "", 1, ""},
+    {"phone_only", "1\n", 2, ""},
+    {"house_ends_line", "1;2\n", 3, ""},
+    {"flat_ends_line", "1;2;3\n", 4, ""},
+    {"word_ends_line", "1;2;3;w\n", 5, ""},
+    {"surname_ends_line", "1;2;3;w S\n", 6, ""},
+    {"name_part_ends_line", "1;2;3;w S;N\n", 7, ""},
+    {"street_ends_at_separator", "1;2;3;w S;N;St;rest ignored;x\n", LINE_WELL_FORMED, "1;S;N;;St;2;42;3"},
+    {"carriage_return_is_an_ordinary_byte", "1;2;3;w S;N;St\r\n", LINE_WELL_FORMED, "1;S;N;;St\r;2;42;3"},
+    {"tab_is_no_delimiter", "1;2;3;w\tx S;N\tM;St\n", LINE_WELL_FORMED, "1;S;N\tM;;St;2;42;3"},
+    {"longest_texts_kept_whole",
+     "1234567;1234;1234;w 12345678901234567890123456789;12345678901234567890123456789 "
+     "abcdefghijklmnopqrstuvwxyzABC;12345678901234567890123456789\n",
+     LINE_WELL_FORMED,
+     "1234567;12345678901234567890123456789;12345678901234567890123456789;abcdefghijklmnopqrstuvwxyzABC;"
+     "12345678901234567890123456789;1234;42;1234"},
+    {"one_byte_more_is_cut",
+     "12345678;12345;12345;w 123456789012345678901234567890;123456789012345678901234567890 "
+     "abcdefghijklmnopqrstuvwxyzABCD;123456789012345678901234567890\n",
+     LINE_WELL_FORMED,
+     "1234567;12345678901234567890123456789;12345678901234567890123456789;abcdefghijklmnopqrstuvwxyzABC;"
+     "12345678901234567890123456789;1234;42;1234"},
+    {"cyrillic_cut_at_29_letters", "1;2;3;w " + Repeat("Ж", 32) + ";Ёлка ёжик;Улица\n", LINE_WELL_FORMED,
+     "1;" + Repeat("Ж", 29) + ";Ёлка;ёжик;Улица;2;42;3"},
+};
+
+void CheckLines(const LineCase *cases, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        const LineCase &c = cases[i];
+        SCOPED_TRACE(c.name);
+        Parsed parsed = Parse(Cp1251(c.line));
+        EXPECT_EQ(parsed.scan, c.scan);
+        EXPECT_EQ(parsed.fields, Cp1251(c.fields));
+    }
+}
+
+TEST(parse_source_line, documented_examples)
+{
+    CheckLines(kDocumentedLines, sizeof kDocumentedLines / sizeof kDocumentedLines[0]);
+}
+
+TEST(parse_source_line, own_examples)
+{
+    CheckLines(kOwnLines, sizeof kOwnLines / sizeof kOwnLines[0]);
+}
+
+TEST(parse_source_line, nul_byte_ends_the_text)
+{
+    EXPECT_EQ(Parse(std::string("1;2;3;w S;N;St;\0;more\n", 23)).fields, "1;S;N;;St;2;42;3");
+    EXPECT_EQ(Parse(std::string("1;2;3;w S;N;St\0;\n", 18)).scan, 7);
+    EXPECT_EQ(Parse(std::string("\0" "1;2;3;w S;N;St\n", 16)).scan, 1);
+}
+
+TEST(parse_source_line, bad_line_leaves_nothing_for_the_next)
+{
+    EXPECT_EQ(Parse("1;2;3;w S;N\n").scan, 7);
+    EXPECT_EQ(Parse("4;5;6;w T;M;Sq\n").fields, "4;T;M;;Sq;5;42;6");
+    EXPECT_EQ(Parse("1;2;3;w\n").scan, 5);
+    EXPECT_EQ(Parse("4;5;6;w T;M K;Sq\n").fields, "4;T;M;K;Sq;5;42;6");
+}
+
+TEST(parse_source_line, line_filling_the_buffer)
+{
+    std::string line = "1;2;3;w S;N;" + std::string(LINE_BUFFER_SIZE - 14, 'x') + "\n";
+    ASSERT_EQ(line.size(), (size_t)LINE_BUFFER_SIZE - 1);
+    EXPECT_EQ(Parse(line).fields, "1;S;N;;" + std::string(29, 'x') + ";2;42;3");
+    std::string name_part = "1;2;3;w S;" + std::string(2000, 'n') + " " + std::string(30, 'p') + ";St\n";
+    EXPECT_EQ(Parse(name_part).fields, "1;S;" + std::string(29, 'n') + ";" + std::string(29, 'p') + ";St;2;42;3");
+}
+
+TEST(describe_failed_scan, every_scan_has_its_own_text)
+{
+    std::vector<std::string> seen;
+    for (int scan = 1; scan <= 7; scan++) {
+        std::string text = DescribeFailedScan(scan);
+        EXPECT_FALSE(text.empty());
+        for (const std::string &other : seen)
+            EXPECT_NE(text, other) << "scan " << scan;
+        seen.push_back(text);
+    }
+    EXPECT_STRNE(DescribeFailedScan(0), "");
+    EXPECT_STRNE(DescribeFailedScan(8), "");
+}
+
+}  // namespace
