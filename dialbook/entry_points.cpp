@@ -91,16 +91,11 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
     return 1;
 }
 
-/* Copies at most width - 1 bytes of text into field and ends it with NUL; null text gives an empty field. */
-static void FillField(char *field, size_t width, const char *text)
+/* Copies at most width - 1 bytes of text into field, whose bytes are already zero; null text leaves it empty. */
+static inline void FillField(char *field, size_t width, const char *text)
 {
-    size_t length = 0;
     if (text != NULL)
-        while (length + 1 < width && text[length] != '\0')
-            length++;
-    if (length > 0)
-        memcpy(field, text, length);
-    field[length] = '\0';
+        memcpy(field, text, strnlen(text, width - 1));
 }
 
 extern "C" DIRECTORY_API void DIRECTORY_CALL FillDatabaseRecord(DirectoryRecord *record, const char *phone,
