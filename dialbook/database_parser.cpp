@@ -41,11 +41,12 @@ static void StartLine(Packer *pk)
     pk->blank = 1;
 }
 
-void BeginPacking(Packer *pk, DatabaseStore *store)
+void BeginPacking(Packer *pk, DatabasePart *part, const unsigned char fold[256])
 {
     memset(pk, 0, sizeof *pk);
-    pk->store = store;
-    pk->out = store->text;
+    pk->part = part;
+    pk->fold = fold;
+    pk->out = part->text;
     StartLine(pk);
 }
 
@@ -84,8 +85,8 @@ static inline void CloseField(Packer *pk)
     pk->shape.end[k] = (uint8_t)end;
     if (k < FILTERED_FIELDS) {
         const unsigned char *text = (const unsigned char *)pk->record + start;
-        unsigned first = end > start ? pk->store->fold[text[0]] : 0;
-        unsigned second = end > start + 1 ? pk->store->fold[text[1]] : 0;
+        unsigned first = end > start ? pk->fold[text[0]] : 0;
+        unsigned second = end > start + 1 ? pk->fold[text[1]] : 0;
         pk->filters[k] = (uint16_t)(first | second << 8);
     }
     pk->field = k + 1;
@@ -106,7 +107,7 @@ static int EndLine(Packer *pk)
     }
     while (pk->field < RECORD_FIELDS)
         CloseField(pk);
-    int stored = StoreRecord(pk->store, &pk->shape, pk->filters, (size_t)(pk->record - pk->store->text));
+    int stored = StoreRecord(pk->part, &pk->shape, pk->filters, (size_t)(pk->record - pk->part->text));
     StartLine(pk);
     return stored;
 }
@@ -147,8 +148,8 @@ static inline uint16_t FilterOf(const unsigned char fold[256], const char *text,
 }
 
 /* Packs field k of record i from length bytes at from to out; returns the new end of the record's text. */
-static inline char *PackField(DatabaseStore *store, size_t i, int k, const char *record, char *out, const char *from,
-                              size_t length)
+static inline char *PackField(DatabasePart *part, const unsigned char fold[256], size_t i, int k, const char *record,
+                              char *out, const char *from, size_t length)
 {
     if (length > kFieldLongest[k])
         length = kFieldLongest[k];
@@ -156,9 +157,9 @@ static inline char *PackField(DatabaseStore *store, size_t i, int k, const char 
     memcpy(block, from, sizeof block);
     memcpy(out, block, sizeof block);
     if (k < FILTERED_FIELDS)
-        store->filters[k][i] = FilterOf(store->fold, out, length);
+        part->filters[k][i] = FilterOf(fold, out, length);
     out += length;
-    store->shapes[i].end[k] = (uint8_t)(out - record);
+    part->shapes[i].end[k] = (uint8_t)(out - record);
     return out;
 }
 
@@ -182,12 +183,12 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
     }
     if ((low.nuls & BitsBelow(length)) != 0 || (length > 64 && (high.nuls & BitsBelow(length - 64)) != 0))
         return NULL;
-    DatabaseStore *store = pk->store;
-    if (!ReserveRecord(store)) {
+    DatabasePart *part = pk->part;
+    if (!ReserveRecord(part)) {
         *stored = 0;
         return NULL;
     }
-    size_t i = store->count;
+    size_t i = part->count;
     char *record = pk->out, *out = record;
     const char *from = line;
     int k = 0;
@@ -196,7 +197,7 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
     for (int half = 0; half < 2 && k < RECORD_FIELDS; half++) {
         for (uint64_t bits = separators[half]; bits != 0 && k < RECORD_FIELDS; bits &= bits - 1, k++) {
             const char *at = line + 64 * half + __builtin_ctzll(bits);
-            out = PackField(store, i, k, record, out, from, (size_t)(at - from));
+            out = PackField(part, pk->fold, i, k, record, out, from, (size_t)(at - from));
             from = at + 1;
         }
     }
@@ -204,11 +205,11 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
         const char *stop = line + length;
         if (stop > from && stop[-1] == '\r')
             stop--;   /* CR LF ends the line */
-        out = PackField(store, i, k++, record, out, from, (size_t)(stop - from));
+        out = PackField(part, pk->fold, i, k++, record, out, from, (size_t)(stop - from));
     }
     for (; k < RECORD_FIELDS; k++)
-        out = PackField(store, i, k, record, out, from, 0);
-    CommitRecord(store, (size_t)(record - store->text));
+        out = PackField(part, pk->fold, i, k, record, out, from, 0);
+    CommitRecord(part, (size_t)(record - part->text));
     pk->out = out;
     StartLine(pk);
     return line + length + 1;

@@ -8,7 +8,8 @@
 
 /* Where packing stands between two chunks of the file. */
 typedef struct Packer {
-    DatabaseStore *store;                       /* receives each finished record */
+    DatabasePart  *part;                        /* receives each finished record */
+    const unsigned char *fold;                  /* byte -> the form the filters hold */
     char          *record;                      /* where the open record's text starts in store->text */
     char          *out;                         /* next free byte of store->text */
     RecordShape    shape;                       /* the open record's fields that are closed so far */
@@ -23,8 +24,8 @@ typedef struct Packer {
 /* Bytes a chunk must have readable after its end. */
 #define CHUNK_SLACK 32
 
-/* Starts packing into store, whose text buffer must hold the whole file plus TEXT_SLACK. */
-void BeginPacking(Packer *packer, DatabaseStore *store);
+/* Starts packing into part, whose text must have room for all the bytes it will be given plus TEXT_SLACK. */
+void BeginPacking(Packer *packer, DatabasePart *part, const unsigned char fold[256]);
 
 /* Packs the next length bytes of the file; 1, or 0 when memory runs out or the count would not fit an int. */
 int PackChunk(Packer *packer, const char *chunk, size_t length);

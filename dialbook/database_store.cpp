@@ -1,11 +1,8 @@
-/* database_store.cpp - reading a database file into the store, and the store's bookkeeping.
- * The file is read a chunk at a time and packed as it comes (database_parser.cpp), so only
- * the packed text is ever held. Defines LoadDatabaseStore, StoreRecord, FreeDatabaseStore
- * and RecordOffset.
+/* database_store.cpp - the store's bookkeeping: growing and shrinking a part's per-record arrays,
+ * releasing them, and finding a record's text. Defines ReserveRecord, StoreRecord, ShrinkPart,
+ * FreeDatabasePart, FreeDatabaseStore and RecordOffset.
  */
-#include "database_parser.h"
-#include "key_matching.h"
-#include "platform.h"
+#include "database_store.h"
 
 #include <limits.h>
 #include <stdlib.h>
@@ -17,9 +14,6 @@ const unsigned char kKeepBytes[64] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
 };
-
-/* Bytes read from the file at a time: small enough to stay in the processor's cache. */
-#define CHUNK_BYTES (256 * 1024)
 
 /* Grows or shrinks one array to capacity elements of size bytes; 0 when memory runs out. */
 static int ResizeArray(void **array, size_t capacity, size_t size)
@@ -34,106 +28,79 @@ static int ResizeArray(void **array, size_t capacity, size_t size)
 }
 
 /* Grows every per-record array by half when the next record would not fit. */
-int ReserveRecord(DatabaseStore *store)
+int ReserveRecord(DatabasePart *part)
 {
-    if (store->count < store->capacity)
+    if (part->count < part->capacity)
         return 1;
-    if (store->count >= (size_t)INT_MAX)
+    if (part->count >= (size_t)INT_MAX)
         return 0;   /* the count must fit the caller's int */
-    size_t capacity = store->capacity + store->capacity / 2 + 4096;
-    if (!ResizeArray((void **)&store->shapes, capacity, sizeof(RecordShape)))
+    return ReserveRecords(part, part->capacity + part->capacity / 2 + 4096);
+}
+
+int ReserveRecords(DatabasePart *part, size_t capacity)
+{
+    if (capacity <= part->capacity)
+        return 1;
+    if (!ResizeArray((void **)&part->shapes, capacity, sizeof(RecordShape)))
         return 0;
     for (int k = 0; k < FILTERED_FIELDS; k++)
-        if (!ResizeArray((void **)&store->filters[k], capacity, sizeof(uint16_t)))
+        if (!ResizeArray((void **)&part->filters[k], capacity, sizeof(uint16_t)))
             return 0;
-    if (!ResizeArray((void **)&store->block_offsets, (capacity >> BLOCK_SHIFT) + 1, sizeof(size_t)))
+    if (!ResizeArray((void **)&part->block_offsets, (capacity >> BLOCK_SHIFT) + 1, sizeof(size_t)))
         return 0;
-    store->capacity = capacity;
+    part->capacity = capacity;
     return 1;
 }
 
-int StoreRecord(DatabaseStore *store, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+int StoreRecord(DatabasePart *part, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
                 size_t text_offset)
 {
-    if (!ReserveRecord(store))
+    if (!ReserveRecord(part))
         return 0;
-    size_t i = store->count;
-    store->shapes[i] = *shape;
+    size_t i = part->count;
+    part->shapes[i] = *shape;
     for (int k = 0; k < FILTERED_FIELDS; k++)
-        store->filters[k][i] = filters[k];
-    CommitRecord(store, text_offset);
+        part->filters[k][i] = filters[k];
+    CommitRecord(part, text_offset);
     return 1;
 }
 
-/* Hands back what growth left unused; where the system will not shrink a block, keeping it is harmless. */
-static void ShrinkToFit(DatabaseStore *store, size_t text_length)
+/* Where the system will not shrink a block, keeping it is harmless. */
+void ShrinkPart(DatabasePart *part, size_t text_length)
 {
-    ResizeArray((void **)&store->text, text_length + TEXT_SLACK, 1);
-    if (store->count == 0)
+    ResizeArray((void **)&part->text, text_length + TEXT_SLACK, 1);
+    memset(part->text + text_length, 0, TEXT_SLACK);   /* what reads past the last record finds */
+    if (part->count == 0)
         return;
-    ResizeArray((void **)&store->shapes, store->count, sizeof(RecordShape));
+    ResizeArray((void **)&part->shapes, part->count, sizeof(RecordShape));
     for (int k = 0; k < FILTERED_FIELDS; k++)
-        ResizeArray((void **)&store->filters[k], store->count, sizeof(uint16_t));
-    ResizeArray((void **)&store->block_offsets, ((store->count - 1) >> BLOCK_SHIFT) + 1, sizeof(size_t));
+        ResizeArray((void **)&part->filters[k], part->count, sizeof(uint16_t));
+    ResizeArray((void **)&part->block_offsets, ((part->count - 1) >> BLOCK_SHIFT) + 1, sizeof(size_t));
+    part->capacity = part->count;
 }
 
-/* Reads the open file to its end, or to size bytes, packing each chunk; 1, or 0 on a read error or no memory. */
-static int PackFile(PlatformFile *file, uint64_t size, DatabaseStore *store)
+void FreeDatabasePart(DatabasePart *part)
 {
-    char *chunk = (char *)malloc(CHUNK_BYTES + CHUNK_SLACK);
-    if (chunk == NULL)
-        return 0;
-    Packer packer;
-    BeginPacking(&packer, store);
-    int ok = 1;
-    for (uint64_t have = 0; ok && have < size;) {
-        size_t want = size - have < CHUNK_BYTES ? (size_t)(size - have) : CHUNK_BYTES;
-        long got = PlatformReadFile(file, chunk, want);
-        if (got <= 0) {
-            ok = got == 0;   /* 0: the file shrank while we read it; keep what it had */
-            break;
-        }
-        ok = PackChunk(&packer, chunk, (size_t)got);
-        have += (uint64_t)got;
-    }
-    ok = ok && FinishPacking(&packer);
-    free(chunk);
-    if (ok)
-        ShrinkToFit(store, (size_t)(packer.out - store->text));
-    return ok;
-}
-
-int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store)
-{
-    memset(store, 0, sizeof *store);
-    PlatformFile file;
-    uint64_t size = 0;
-    if (path == NULL || !PlatformOpenFile(path, &file, &size))
-        return 0;
-    BuildFoldTable(store->fold);
-    store->text = size <= DATABASE_MAX_BYTES ? (char *)malloc((size_t)size + TEXT_SLACK) : NULL;
-    int ok = store->text != NULL && PackFile(&file, size, store);
-    PlatformCloseFile(&file);
-    if (!ok)
-        FreeDatabaseStore(store);
-    return ok;
+    free(part->text);
+    free(part->shapes);
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        free(part->filters[k]);
+    free(part->block_offsets);
+    memset(part, 0, sizeof *part);
 }
 
 void FreeDatabaseStore(DatabaseStore *store)
 {
-    free(store->text);
-    free(store->shapes);
-    for (int k = 0; k < FILTERED_FIELDS; k++)
-        free(store->filters[k]);
-    free(store->block_offsets);
+    for (int p = 0; p < STORE_PARTS; p++)
+        FreeDatabasePart(&store->parts[p]);
     memset(store, 0, sizeof *store);
 }
 
-size_t RecordOffset(const DatabaseStore *store, size_t i)
+size_t RecordOffset(const DatabasePart *part, size_t i)
 {
     size_t first = i >> BLOCK_SHIFT << BLOCK_SHIFT;
-    size_t offset = store->block_offsets[i >> BLOCK_SHIFT];
+    size_t offset = part->block_offsets[i >> BLOCK_SHIFT];
     for (size_t j = first; j < i; j++)
-        offset += store->shapes[j].end[RECORD_FIELDS - 1];
+        offset += part->shapes[j].end[RECORD_FIELDS - 1];
     return offset;
 }

@@ -1,7 +1,8 @@
 /* database_store.h - the open database as the library holds it in memory: the text of every
  * record's fields packed back to back, where each record's fields end, and for the five
  * prefix-searched fields the first two folded bytes of each record, which lets a search skip
- * most records without touching their text.
+ * most records without touching their text. A large file is read as two halves side by side,
+ * and the store keeps them as two parts: records of the first, then of the second.
  */
 #ifndef DIALBOOK_DATABASE_STORE_H
 #define DIALBOOK_DATABASE_STORE_H
@@ -13,7 +14,7 @@
 /* Largest database file the library takes: a 32-bit process has about 2 GiB of address space. */
 #define DATABASE_MAX_BYTES (sizeof(void *) == 4 ? ((uint64_t)1 << 30) : ((uint64_t)1 << 36))
 
-/* Bytes kept writable after the text, so that fixed-size copies may run past its end. */
+/* Bytes kept writable and readable after each part's text, so fixed-size copies may run past its end. */
 #define TEXT_SLACK 64
 
 /* Fields with a prefix filter: phone, surname, name, patronymic, street (the first five). */
@@ -22,18 +23,27 @@
 /* Records per stored text offset; a record's offset is summed from the start of its block. */
 #define BLOCK_SHIFT 3
 
+/* Most parts a store holds. */
+#define STORE_PARTS 2
+
 /* Where each field of one record ends, counted from the record's first byte; field k starts where field k-1 ends. */
 typedef struct RecordShape {
     uint8_t end[RECORD_FIELDS];   /* end[7] is the record's whole length: at most 7 + 4*29 + 3*4 = 135 */
 } RecordShape;
 
-typedef struct DatabaseStore {
-    char         *text;                       /* all records' field bytes in file order, no separators */
+/* A run of consecutive records of the file. */
+typedef struct DatabasePart {
+    char         *text;                       /* its own block: its records' field bytes in file order, no separators */
     RecordShape  *shapes;                     /* one per record, in file order */
     uint16_t     *filters[FILTERED_FIELDS];   /* per prefix field and record: first folded byte | second << 8 */
     size_t       *block_offsets;              /* text offset of every (1 << BLOCK_SHIFT)-th record */
     size_t        count;                      /* number of records */
     size_t        capacity;                   /* records the arrays have room for */
+} DatabasePart;
+
+typedef struct DatabaseStore {
+    DatabasePart  parts[STORE_PARTS];         /* in file order; unused ones are empty */
+    size_t        count;                      /* records in all parts */
     unsigned char fold[256];                  /* byte -> the form comparisons use */
 } DatabaseStore;
 
@@ -46,25 +56,34 @@ extern const unsigned char kKeepBytes[64];
 /* Reads and parses the file at path into store; 1 on success, 0 with store empty on any failure. */
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store);
 
-/* Makes room for record number store->count in every per-record array; 0 when memory runs out or the count would not fit an int. */
-int ReserveRecord(DatabaseStore *store);
+/* Makes room for record number part->count in every per-record array; 0 when memory runs out or the count would not fit an int. */
+int ReserveRecord(DatabasePart *part);
 
-/* Counts in the record at index store->count, whose text starts at text_offset and whose arrays are filled. */
-static inline void CommitRecord(DatabaseStore *store, size_t text_offset)
+/* Gives every per-record array room for capacity records at least; 0 when memory runs out. */
+int ReserveRecords(DatabasePart *part, size_t capacity);
+
+/* Counts in the record at index part->count, whose text starts at text_offset and whose arrays are filled. */
+static inline void CommitRecord(DatabasePart *part, size_t text_offset)
 {
-    size_t i = store->count++;
+    size_t i = part->count++;
     if ((i & ((1u << BLOCK_SHIFT) - 1)) == 0)
-        store->block_offsets[i >> BLOCK_SHIFT] = text_offset;
+        part->block_offsets[i >> BLOCK_SHIFT] = text_offset;
 }
 
-/* Appends a record whose text already stands at text_offset; 1, or 0 when memory runs out or the count would not fit an int. */
-int StoreRecord(DatabaseStore *store, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+/* Appends a record whose text already stands at text_offset; 1, or 0 as ReserveRecord. */
+int StoreRecord(DatabasePart *part, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
                 size_t text_offset);
+
+/* Hands back what growth left unused in the part's text, now text_length bytes, and arrays. */
+void ShrinkPart(DatabasePart *part, size_t text_length);
+
+/* Releases everything a part holds and empties it. */
+void FreeDatabasePart(DatabasePart *part);
 
 /* Releases everything store holds and empties it. */
 void FreeDatabaseStore(DatabaseStore *store);
 
-/* Where record i's text starts. */
-size_t RecordOffset(const DatabaseStore *store, size_t i);
+/* Where record i of a part starts in its text. */
+size_t RecordOffset(const DatabasePart *part, size_t i);
 
 #endif /* DIALBOOK_DATABASE_STORE_H */

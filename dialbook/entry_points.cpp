@@ -48,12 +48,12 @@ static inline void PutField(char *out, const char *text, size_t length, size_t s
     memcpy(out, block, size);
 }
 
-/* Copies record i, whose text starts at offset, into result as eight NUL-padded fields, in order,
+/* Copies the record found into result as eight NUL-padded fields, in order,
  * each block running over into the next field; the last one is written to its exact width. */
-static void UnpackRecord(size_t i, size_t offset, DirectoryRecord *result)
+static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
 {
-    const uint8_t *end = g_state.store.shapes[i].end;
-    const char *text = g_state.store.text + offset;
+    const uint8_t *end = found->shape->end;
+    const char *text = found->text;
     char *out = (char *)result;
     PutField(out + 0, text, end[0], 32);
     PutField(out + 8, text + end[0], end[1] - end[0], 32);
@@ -81,13 +81,13 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
         g_state.key.filter = PickFilterField(&g_state.key);
         g_state.key_ready = 1;
     }
-    size_t found = 0, offset = 0;
-    if (!FindNextMatch(&g_state.store, &g_state.key, g_state.next, &found, &offset)) {
+    FoundRecord found;
+    if (!FindNextMatch(&g_state.store, &g_state.key, g_state.next, &found)) {
         g_state.next = g_state.store.count;
         return 0;
     }
-    UnpackRecord(found, offset, result);
-    g_state.next = found + 1;
+    UnpackRecord(&found, result);
+    g_state.next = found.index + 1;
     return 1;
 }
 

@@ -1,5 +1,5 @@
 /* platform.h - what the library needs from the system: reading a file named by a UTF-16
- * path, and the ANSI code page's letter case. One implementation per platform:
+ * path, a second thread to read it with, and the ANSI code page's letter case. One implementation per platform:
  * platform_win.cpp and platform_posix.cpp, parallel. The rest of the library is portable.
  */
 #ifndef DIALBOOK_PLATFORM_H
@@ -17,11 +17,23 @@ typedef struct PlatformFile {
 /* Opens a regular file for reading; 1 with *size set, or 0 (missing, unreadable, not a regular file, bad path). */
 int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t *size);
 
-/* Reads up to bytes into buffer; the count read (0 at the end), or -1 on a read error. */
-long PlatformReadFile(PlatformFile *file, char *buffer, size_t bytes);
+/* Reads up to bytes at offset into buffer, leaving no position behind, so two threads may read one file;
+ * the count read (0 at the end), or -1 on a read error. */
+long PlatformReadFileAt(PlatformFile *file, char *buffer, size_t bytes, uint64_t offset);
 
 /* Closes a file opened by PlatformOpenFile. */
 void PlatformCloseFile(PlatformFile *file);
+
+/* A thread started by PlatformStartThread. */
+typedef struct PlatformThread {
+    intptr_t handle;   /* Windows HANDLE or POSIX pthread_t */
+} PlatformThread;
+
+/* Runs work(argument) on a new thread; 1, or 0 when no thread could be started. */
+int PlatformStartThread(PlatformThread *thread, void (*work)(void *), void *argument);
+
+/* Waits until a thread that PlatformStartThread started has ended. */
+void PlatformJoinThread(PlatformThread *thread);
 
 /* Fills lower[b] with the lowercase of byte b in the ANSI code page (b itself where it has none). */
 void PlatformLowercaseTable(unsigned char lower[256]);

@@ -8,6 +8,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,12 +71,12 @@ int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t
     return 1;
 }
 
-long PlatformReadFile(PlatformFile *file, char *buffer, size_t bytes)
+long PlatformReadFileAt(PlatformFile *file, char *buffer, size_t bytes, uint64_t offset)
 {
     if (bytes > (1u << 30))
         bytes = 1u << 30;
     for (;;) {
-        ssize_t got = read((int)file->handle, buffer, bytes);
+        ssize_t got = pread((int)file->handle, buffer, bytes, (off_t)offset);
         if (got >= 0)
             return (long)got;
         if (errno != EINTR)
@@ -87,6 +88,41 @@ void PlatformCloseFile(PlatformFile *file)
 {
     close((int)file->handle);
     file->handle = -1;
+}
+
+/* What a new thread runs: the work and its argument, handed over by PlatformStartThread. */
+typedef struct ThreadStart {
+    void (*work)(void *);
+    void *argument;
+} ThreadStart;
+
+static void *RunThread(void *start)
+{
+    ThreadStart job = *(ThreadStart *)start;
+    free(start);
+    job.work(job.argument);
+    return NULL;
+}
+
+int PlatformStartThread(PlatformThread *thread, void (*work)(void *), void *argument)
+{
+    ThreadStart *start = (ThreadStart *)malloc(sizeof *start);
+    if (start == NULL)
+        return 0;
+    start->work = work;
+    start->argument = argument;
+    pthread_t id;
+    if (pthread_create(&id, NULL, RunThread, start) != 0) {
+        free(start);
+        return 0;
+    }
+    thread->handle = (intptr_t)id;
+    return 1;
+}
+
+void PlatformJoinThread(PlatformThread *thread)
+{
+    pthread_join((pthread_t)thread->handle, NULL);
 }
 
 /* Windows-1251: Latin A-Z, Cyrillic А-Я, and the letters of the 0x80-0xBF block in pairs. */

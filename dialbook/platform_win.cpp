@@ -7,6 +7,7 @@
 #include "platform.h"
 
 #include <windows.h>
+#include <string.h>
 
 int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t *size)
 {
@@ -24,12 +25,16 @@ int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t
     return 1;
 }
 
-long PlatformReadFile(PlatformFile *file, char *buffer, size_t bytes)
+long PlatformReadFileAt(PlatformFile *file, char *buffer, size_t bytes, uint64_t offset)
 {
     DWORD got = 0;
     DWORD want = bytes > (1u << 30) ? (1u << 30) : (DWORD)bytes;
-    if (!ReadFile((HANDLE)file->handle, buffer, want, &got, NULL))
-        return -1;
+    OVERLAPPED at;
+    memset(&at, 0, sizeof at);
+    at.Offset = (DWORD)offset;
+    at.OffsetHigh = (DWORD)(offset >> 32);
+    if (!ReadFile((HANDLE)file->handle, buffer, want, &got, &at))
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
     return (long)got;
 }
 
@@ -37,6 +42,42 @@ void PlatformCloseFile(PlatformFile *file)
 {
     CloseHandle((HANDLE)file->handle);
     file->handle = (intptr_t)INVALID_HANDLE_VALUE;
+}
+
+/* What a new thread runs: the work and its argument, handed over by PlatformStartThread. */
+typedef struct ThreadStart {
+    void (*work)(void *);
+    void *argument;
+} ThreadStart;
+
+static DWORD WINAPI RunThread(LPVOID start)
+{
+    ThreadStart job = *(ThreadStart *)start;
+    HeapFree(GetProcessHeap(), 0, start);
+    job.work(job.argument);
+    return 0;
+}
+
+int PlatformStartThread(PlatformThread *thread, void (*work)(void *), void *argument)
+{
+    ThreadStart *start = (ThreadStart *)HeapAlloc(GetProcessHeap(), 0, sizeof *start);
+    if (start == NULL)
+        return 0;
+    start->work = work;
+    start->argument = argument;
+    HANDLE handle = CreateThread(NULL, 0, RunThread, start, 0, NULL);
+    if (handle == NULL) {
+        HeapFree(GetProcessHeap(), 0, start);
+        return 0;
+    }
+    thread->handle = (intptr_t)handle;
+    return 1;
+}
+
+void PlatformJoinThread(PlatformThread *thread)
+{
+    WaitForSingleObject((HANDLE)thread->handle, INFINITE);
+    CloseHandle((HANDLE)thread->handle);
 }
 
 /* Each byte through Unicode and back: the ANSI code page's own idea of lowercase. */

@@ -94,6 +94,36 @@ TEST(differential, parsing_matches_the_reference_across_chunks)
     CloseDatabase();
 }
 
+// Large files are read as two halves at once: the line at the middle must be read once, whole.
+TEST(differential, large_files_split_in_two_match_the_reference)
+{
+    Random random{99};
+    std::string random_lines;
+    while (random_lines.size() < 4800000)
+        random_lines += RandomLine(random);
+    std::string fixed_lines;   // 100-byte lines: the middle falls exactly on a line start
+    for (int i = 0; fixed_lines.size() < 5000000; i++) {
+        std::string line = std::to_string(i) + ";Петров;Иван;Иванович;Садовая;12;42;7";
+        fixed_lines += line + std::string(99 - line.size(), ' ') + "\n";
+    }
+    std::string long_middle = random_lines.substr(0, 2000000) + std::string(2500000, 'x') + "\r\n" +
+                              random_lines.substr(0, 600000);
+    const std::pair<const char *, std::string> files[] = {
+        {"random lines", random_lines},
+        {"middle on a line start", fixed_lines},
+        {"one long line across the middle", long_middle},
+        {"no newline at all", std::string(4500000, 'y')},
+        {"ends without a newline", random_lines + "tail;without;newline"},
+    };
+    for (const auto &file : files) {
+        int count = OpenScratchDatabase("halves.txt", file.second);
+        std::vector<std::vector<std::string>> expected = ReferenceParse(file.second);
+        ASSERT_EQ(count, static_cast<int>(expected.size())) << file.first;
+        ASSERT_TRUE(LibraryRecords() == expected) << file.first;
+    }
+    CloseDatabase();
+}
+
 // Glob matching the slow and obvious way: '*' any run, '?' any one byte; case is folded before.
 bool ReferenceGlob(const std::string &pattern, const std::string &text)
 {
