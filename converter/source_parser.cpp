@@ -24,12 +24,30 @@ static const char *const kFailedScanText[] = {
     "no ';' or line end after the street",
 };
 
+/* Copies length bytes, eight at a time with the last move overlapping the one before, so a field's
+ * few bytes take a few moves (a copy of unknown length would otherwise start a string instruction). */
+static inline void CopyBytes(char *to, const char *from, size_t length)
+{
+    if (length >= 8) {
+        for (size_t i = 0; i + 8 < length; i += 8)
+            memcpy(to + i, from + i, 8);
+        memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+        memcpy(to, from, 4);
+        memcpy(to + length - 4, from + length - 4, 4);
+    } else if (length > 0) {
+        to[0] = from[0];
+        to[length / 2] = from[length / 2];
+        to[length - 1] = from[length - 1];
+    }
+}
+
 /* Copies a token of known length into field, at most width - 1 bytes, and ends it with NUL. */
 static void CopyToken(char *field, size_t width, const char *token, size_t length)
 {
     if (length > width - 1)
         length = width - 1;
-    memcpy(field, token, length);
+    CopyBytes(field, token, length);
     field[length] = '\0';
 }
 
@@ -75,9 +93,13 @@ static int ScanNamePart(SourceFields *fields)
         return 0;
     char scratch[LINE_BUFFER_SIZE];
     CopyToken(scratch, sizeof scratch, part, TokenLength(part, found));
+    /* The split moves the tokenizer into the scratch: its place in the line is kept aside and put
+     * back afterwards, with the cut at the name part's end made again (the split's first call
+     * restored that byte), so the street's scan goes on after the name part without a new scan. */
+    TokenizerState in_line = g_tokenizer;
     SplitName(scratch, fields);
-    /* The split moved the tokenizer into the scratch: cut the name part's end in the line again. */
-    NextToken(kFieldEnd, part, NULL);
+    g_tokenizer = in_line;
+    *g_tokenizer.cut_position = '\0';
     return 1;
 }
 

@@ -16,60 +16,82 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word scan expects 
 static const uint64_t kOnes = 0x0101010101010101ull;
 static const uint64_t kHighBits = 0x8080808080808080ull;
 
-/* The bytes that end a scan, as words of eight copies: NUL always, and up to two delimiters
- * (a shorter set repeats its last byte; a longer one is scanned by strcspn). */
+/* The bytes that end a scan, as words of eight copies: NUL always, and one or two delimiters
+ * (a single one is given twice). A longer set is scanned by strcspn. */
 typedef struct StopWords {
     uint64_t first;    /* the first delimiter, eight times */
     uint64_t second;   /* the second delimiter (or the first again), eight times */
 } StopWords;
 
-/* Flags in one word the bytes that end a scan: NUL and the two delimiters. */
-static uint64_t MatchStops(uint64_t word, const StopWords *stops)
+/* Reads a set of one or two delimiters into stops without a library call; 1, or 0 for an empty
+ * or a longer set. Taken afresh on each call: the set may be another one, or the same one changed. */
+static int MakeStopWords(const char *delimiters, StopWords *stops)
+{
+    unsigned char first = (unsigned char)delimiters[0];
+    if (first == 0)
+        return 0;
+    unsigned char second = (unsigned char)delimiters[1];
+    if (second == 0)
+        second = first;
+    else if (delimiters[2] != '\0')
+        return 0;
+    stops->first = kOnes * first;
+    stops->second = kOnes * second;
+    return 1;
+}
+
+/* Flags in one word the bytes that end a scan: NUL and the two delimiters. Only the lowest flag
+ * is exact (a borrow may flag a byte above it), and only the lowest is used. */
+static inline uint64_t MatchStops(uint64_t word, const StopWords *stops)
 {
     uint64_t a = word ^ stops->first;
     uint64_t b = word ^ stops->second;
     return ((word - kOnes) & ~word & kHighBits) | ((a - kOnes) & ~a & kHighBits) | ((b - kOnes) & ~b & kHighBits);
 }
 
-/* The left bytes at q, at most eight, as a little-endian word padded with zeros. Reads stay inside
- * [text, q + left): a short tail is taken from the word that ends where the text ends. */
-static uint64_t LoadWord(const unsigned char *q, size_t left, const unsigned char *text)
+/* The last left bytes of the text (fewer than eight) at q, as a little-endian word padded with zeros
+ * above them. Reads stay inside [text, q + left): the word that ends where the text ends when the
+ * text is long enough, byte by byte otherwise. */
+static inline uint64_t TailWord(const unsigned char *q, size_t left, const unsigned char *text)
 {
     uint64_t word = 0;
-    if (left == 0)
-        return 0;
-    if (left >= 8) {
-        memcpy(&word, q, 8);
-    } else if (q + left - text >= 8) {
+    if (q + left - text >= 8) {
         memcpy(&word, q + left - 8, 8);
-        word >>= (8 - left) * 8;
-    } else {
-        for (size_t i = left; i > 0; i--)
-            word = (word << 8) | q[i - 1];
+        return word >> ((8 - left) * 8);
     }
+    for (size_t i = left; i > 0; i--)
+        word = (word << 8) | q[i - 1];
     return word;
 }
 
-/* The first byte in [p, end) that is one of delimiters or NUL, or end when there is none;
- * text is where the text began, so reads never leave [text, end). */
-static char *FindDelimiter(char *p, const char *end, const char *text, const char *delimiters)
+/* The first byte in [p, end) that is NUL or one of stops, or end when there is none; text is where
+ * the text began, so reads never leave [text, end). Whole words while they last, then one for the rest. */
+static char *FindStop(char *p, const char *end, const char *text, const StopWords *stops)
 {
-    size_t count = strlen(delimiters);
-    if (count == 0 || count > 2)
-        return p + strcspn(p, delimiters);
-    StopWords stops = {kOnes * (unsigned char)delimiters[0], kOnes * (unsigned char)delimiters[count - 1]};
     const unsigned char *q = (const unsigned char *)p;
-    for (;;) {
-        size_t left = (size_t)((const unsigned char *)end - q);
-        uint64_t hits = MatchStops(LoadWord(q, left, (const unsigned char *)text), &stops);
-        if (left < 8)
-            hits &= ((uint64_t)1 << (left * 8)) - 1;   /* the zeros past end are no text */
+    const unsigned char *stop = (const unsigned char *)end;
+    for (; stop - q >= 8; q += 8) {
+        uint64_t word;
+        memcpy(&word, q, 8);
+        uint64_t hits = MatchStops(word, stops);
         if (hits != 0)
             return (char *)q + (__builtin_ctzll(hits) >> 3);
-        if (left <= 8)
-            return (char *)end;
-        q += 8;
     }
+    size_t left = (size_t)(stop - q);
+    if (left == 0)
+        return (char *)end;
+    uint64_t hits = MatchStops(TailWord(q, left, (const unsigned char *)text), stops);
+    hits &= ((uint64_t)1 << (left * 8)) - 1;   /* the zeros above the text are no text */
+    return hits != 0 ? (char *)q + (__builtin_ctzll(hits) >> 3) : (char *)end;
+}
+
+/* The first byte in [p, end) that is one of delimiters or NUL, or end when there is none. */
+static inline char *FindDelimiter(char *p, const char *end, const char *text, const char *delimiters)
+{
+    StopWords stops;
+    if (!MakeStopWords(delimiters, &stops))
+        return p + strcspn(p, delimiters);
+    return FindStop(p, end, text, &stops);
 }
 
 char *NextToken(const char *delimiters, char *text, char *found)

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -264,6 +265,63 @@ TEST(morwen_program, database_bytes_exactly)
     EXPECT_EQ(c.database, Cp1251("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n") + ";;;;;;42;\r\n" + "1234567;" +
                               Repeat("s", 29) + ";" + Repeat("n", 29) + ";" + Repeat("p", 29) + ";" +
                               Repeat("t", 29) + ";1234;42;1234\r\n");
+}
+
+// One generated source line: its fields as the listing holds them, before any cut.
+struct SourceEntry {
+    std::string phone, house, flat, word, surname, name_part, street, rest;
+};
+
+// Random text of 0 to longest bytes, none of them a delimiter or a control byte: digits, Latin
+// and Windows-1251 letters, and spaces where allowed.
+std::string RandomText(std::mt19937 &random, size_t longest, bool spaces)
+{
+    static const char kBytes[] = "0123456789AZaz-.,\xc0\xc1\xdf\xe0\xe6\xff\xa8\xb8\x80\xbb\x7f";
+    std::string text;
+    size_t length = random() % (longest + 1);
+    for (size_t i = 0; i < length; i++)
+        text += (spaces && random() % 5 == 0) ? ' ' : kBytes[random() % (sizeof kBytes - 1)];
+    return text;
+}
+
+// The database line a source entry gives, each field cut to its longest text, built the plain way.
+std::string ReferenceRecord(const SourceEntry &e)
+{
+    std::string first = e.name_part.substr(0, e.name_part.find(' ')), patronymic;
+    if (e.name_part.find(' ') != std::string::npos) {
+        std::string after = e.name_part.substr(e.name_part.find(' ') + 1);
+        patronymic = after.substr(0, after.find(' '));
+    }
+    return e.phone.substr(0, 7) + ";" + e.surname.substr(0, 29) + ";" + first.substr(0, 29) + ";" +
+           patronymic.substr(0, 29) + ";" + e.street.substr(0, 29) + ";" + e.house.substr(0, 4) + ";42;" +
+           e.flat.substr(0, 4) + "\r\n";
+}
+
+// A listing of a few thousand lines, each field from empty to past its longest text, LF and CR LF
+// line ends mixed, reads crossing the input buffer's end at many places: every line as the
+// plain conversion gives it.
+TEST(morwen_program, generated_listing_matches_a_plain_conversion)
+{
+    std::mt19937 random(1251);
+    std::string source, expected;
+    for (int i = 0; i < 3000; i++) {
+        SourceEntry e;
+        e.phone = RandomText(random, 10, false);
+        e.house = RandomText(random, 6, false);
+        e.flat = RandomText(random, 6, false);
+        e.word = RandomText(random, 4, false);
+        e.surname = RandomText(random, 34, i % 7 == 0);
+        e.name_part = RandomText(random, 70, true);
+        e.street = RandomText(random, 34, true);
+        e.rest = random() % 4 == 0 ? ";" + RandomText(random, 8, true) : "";
+        source += e.phone + ";" + e.house + ";" + e.flat + ";" + e.word + " " + e.surname + ";" + e.name_part + ";" +
+                  e.street + e.rest + (random() % 2 == 0 ? "\n" : "\r\n");
+        expected += ReferenceRecord(e);
+    }
+    Conversion c = Convert("mw_generated", source);
+    EXPECT_EQ(c.run.status, 0) << c.run.err;
+    ASSERT_EQ(c.database.size(), expected.size());
+    EXPECT_TRUE(c.database == expected) << "the database differs from the plain conversion";
 }
 
 TEST(morwen_program, write_error_on_a_full_disk)
