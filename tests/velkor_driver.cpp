@@ -4,7 +4,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -225,6 +227,65 @@ void AnswerBox(const ForeignBox &box)
         PostMessageW(box.window, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 500 && IsWindow(box.window); i++)
         Sleep(10);
+}
+
+namespace {
+
+// The file dialog's name box: the combo box of the explorer-style dialog, or the older dialog's edit.
+void AnswerFileDialog(HWND dialog, const DialogScript &script)
+{
+    if (script.cancel) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    HWND name = NULL;
+    for (int i = 0; i < 200 && name == NULL; i++) {   // the dialog may still be building its controls
+        name = GetDlgItem(dialog, 0x47c);
+        if (name == NULL)
+            name = GetDlgItem(dialog, 0x480);
+        if (name == NULL)
+            Sleep(10);
+    }
+    SetText(name, script.fileName);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+} // namespace
+
+std::vector<ForeignBox> PressAndAnswer(const ViewerRun &run, HWND button, const DialogScript &script)
+{
+    // The press is sent, not posted, so its return says the viewer has finished with it; meanwhile
+    // this thread answers the boxes the press brings up.
+    std::atomic<bool> done(false);
+    std::thread presser([&] {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 120000, &result);
+        done = true;
+    });
+    std::vector<ForeignBox> boxes;
+    while (!done) {
+        ForeignBox box;
+        if (WaitForBox(run, &box, 20)) {
+            if (GetDlgItem(box.window, 0xFFFF) != NULL) {
+                boxes.push_back(box);
+                AnswerBox(box);
+            } else {
+                AnswerFileDialog(box.window, script);
+                for (int i = 0; i < 500 && IsWindow(box.window); i++)
+                    Sleep(10);
+            }
+        }
+    }
+    presser.join();
+    return boxes;
+}
+
+std::vector<ForeignBox> SearchFor(const ViewerRun &run, const ViewerControls &controls,
+                                  const std::vector<std::string> &fields)
+{
+    for (size_t i = 0; i < controls.edits.size(); i++)
+        SetText(controls.edits[i], i < fields.size() ? Wide(fields[i]) : L"");
+    return PressAndAnswer(run, controls.search);
 }
 
 ViewerControls FindControls(HWND main)

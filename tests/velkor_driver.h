@@ -52,6 +52,19 @@ bool WaitForBox(const ViewerRun &run, ForeignBox *box, DWORD timeoutMs = 15000);
 void AnswerBox(const ForeignBox &box);
 bool AnyDialogOf(const ViewerRun &run);
 
+// What to do with an open-file dialog: cancel it, or type fileName into it and confirm.
+struct DialogScript {
+    bool cancel = true;
+    std::wstring fileName;
+};
+
+// Presses button and waits until the viewer has handled the press, answering each message box with OK
+// (and an open-file dialog as script says); gives the message boxes in the order they came.
+std::vector<ForeignBox> PressAndAnswer(const ViewerRun &run, HWND button, const DialogScript &script = DialogScript());
+// Types fields (UTF-8; missing ones empty) into the form, presses "Поиск" and answers what comes.
+std::vector<ForeignBox> SearchFor(const ViewerRun &run, const ViewerControls &controls,
+                                  const std::vector<std::string> &fields);
+
 ViewerControls FindControls(HWND main);
 std::wstring WindowText(HWND window);
 void Press(HWND button);

@@ -23,6 +23,7 @@ add_executable(viewer_tests
     test_main_window.cpp
     test_message_loop.cpp
     test_database_loading.cpp
+    test_viewer_search.cpp
     ${PROJECT_SOURCE_DIR}/viewer/resources/velkor.rc
 )
 target_link_libraries(viewer_tests PRIVATE velkor_core GTest::gtest_main)
@@ -41,3 +42,8 @@ target_link_libraries(velkor_end_to_end PRIVATE GTest::gtest_main comctl32)
 add_dependencies(velkor_end_to_end velkor dialbook)
 dialbook_add_gtest(velkor_end_to_end)
 set_tests_properties(velkor_end_to_end PROPERTIES FIXTURES_REQUIRED viewer_display)
+
+# Not a test: the 30000-row search measurement that scripts/measure-search runs (figures in docs/PERFORMANCE.md).
+add_executable(velkor_search_timing velkor_driver.cpp velkor_search_timing.cpp)
+target_link_libraries(velkor_search_timing PRIVATE comctl32)
+add_dependencies(velkor_search_timing velkor dialbook)
