@@ -49,7 +49,7 @@ TEST(velkor_end_to_end, missing_library_shows_the_system_text_and_exits_with_1)
 
 TEST_F(ViewerTest, start_up_reports_the_default_database_and_exit_button_ends_with_0)
 {
-    Start(L"start-up", &SMALL_DATABASE);
+    ASSERT_NO_FATAL_FAILURE(Start(L"start-up", &SMALL_DATABASE));
     ForeignBox box;
     ASSERT_TRUE(WaitForBox(run, &box));
     EXPECT_EQ("Количество элементов: 3", Utf8(box.text));
@@ -77,7 +77,7 @@ TEST_F(ViewerTest, start_up_reports_the_default_database_and_exit_button_ends_wi
 
 TEST_F(ViewerTest, without_telbase_the_window_comes_up_silently_and_closing_it_ends_with_0)
 {
-    Start(L"no-database", nullptr);
+    ASSERT_NO_FATAL_FAILURE(Start(L"no-database", nullptr));
     ForeignBox box;
     EXPECT_FALSE(WaitForBox(run, &box, 1000)) << Utf8(box.text);
     PostMessageW(controls.main, WM_CLOSE, 0, 0);
@@ -86,7 +86,7 @@ TEST_F(ViewerTest, without_telbase_the_window_comes_up_silently_and_closing_it_e
 
 TEST_F(ViewerTest, accelerators_typing_and_command_105)
 {
-    Start(L"keys", nullptr);
+    ASSERT_NO_FATAL_FAILURE(Start(L"keys", nullptr));
     // Alt+"?" and Alt+"/" with Alt held, at the main window and at a box: nothing visible happens.
     HoldAlt(run, true);
     for (HWND target : { controls.main, controls.edits[1] }) {
@@ -147,7 +147,7 @@ using SearchEndToEndTest = ViewerTest;
 
 TEST_F(SearchEndToEndTest, the_library_rules_seen_through_the_window)
 {
-    Start(L"search", &MATCHING_DATABASE);
+    ASSERT_NO_FATAL_FAILURE(Start(L"search", &MATCHING_DATABASE));
     ForeignBox box;
     ASSERT_TRUE(WaitForBox(run, &box));
     AnswerBox(box);
@@ -199,7 +199,7 @@ TEST_F(SearchEndToEndTest, the_library_rules_seen_through_the_window)
 
 TEST_F(SearchEndToEndTest, loading_through_the_open_file_dialog)
 {
-    Start(L"load", &MATCHING_DATABASE);
+    ASSERT_NO_FATAL_FAILURE(Start(L"load", &MATCHING_DATABASE));
     ForeignBox box;
     ASSERT_TRUE(WaitForBox(run, &box));
     AnswerBox(box);
