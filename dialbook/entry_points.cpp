@@ -91,11 +91,14 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
     return 1;
 }
 
-/* Copies at most width - 1 bytes of text into field, whose bytes are already zero; null text leaves it empty. */
+/* Copies at most width - 1 bytes of text into field, whose bytes are already zero; null text leaves it empty.
+ * Fields are short: a plain loop beats a length scan and a copy call for each. */
 static inline void FillField(char *field, size_t width, const char *text)
 {
-    if (text != NULL)
-        memcpy(field, text, strnlen(text, width - 1));
+    if (text == NULL)
+        return;
+    for (size_t i = 0; i + 1 < width && text[i] != '\0'; i++)
+        field[i] = text[i];
 }
 
 extern "C" DIRECTORY_API void DIRECTORY_CALL FillDatabaseRecord(DirectoryRecord *record, const char *phone,
