@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "windows_text.h"
+
 #include <string>
 #include <vector>
 
@@ -26,10 +28,6 @@ struct ViewerRun {
     PROCESS_INFORMATION process = {};
     std::wstring folder;
 };
-
-std::string Utf8(const std::wstring &text);
-std::wstring Wide(const std::string &utf8);
-std::wstring SystemText(DWORD code);
 
 // The folder this program and the built velkor.exe and Dialbook.dll live in.
 std::wstring BuildFolder();

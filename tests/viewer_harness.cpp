@@ -20,13 +20,6 @@ struct Catcher {
 Catcher catcher;
 FakeLibrary fake;
 
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {0};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
 std::wstring TextOf(HWND window)
 {
     wchar_t text[1024] = {0};
@@ -38,7 +31,7 @@ BOOL CALLBACK CollectControl(HWND child, LPARAM data)
 {
     CaughtBox *box = reinterpret_cast<CaughtBox *>(data);
     LONG style = GetWindowLongW(child, GWL_STYLE);
-    std::wstring cls = ClassOf(child);
+    std::wstring cls = ClassName(child);
     if (_wcsicmp(cls.c_str(), L"Button") == 0 && (style & WS_VISIBLE) && (style & 0x0F) <= BS_DEFPUSHBUTTON)
         box->buttons.push_back(GetDlgCtrlID(child));
     // The box always has its icon control; a box without an icon leaves it empty.
@@ -72,7 +65,7 @@ LRESULT CALLBACK CatchBoxes(int code, WPARAM wparam, LPARAM lparam)
     }
     if (code == HCBT_ACTIVATE) {
         HWND dialog = reinterpret_cast<HWND>(wparam);
-        if (ClassOf(dialog) == L"#32770" && catcher.handled.insert(dialog).second) {
+        if (ClassName(dialog) == L"#32770" && catcher.handled.insert(dialog).second) {
             CaughtBox box;
             box.caption = TextOf(dialog);
             box.owner = GetWindow(dialog, GW_OWNER);
@@ -150,35 +143,11 @@ void SetFileDialogAnswer(const FileDialogAnswer &answer) { catcher.fileAnswer = 
 void BlockWindowClass(const std::wstring &className) { catcher.blockedClass = className; }
 void EchoCaughtBoxes(bool echo) { catcher.echo = echo; }
 
-std::string Utf8(const std::wstring &text)
-{
-    char out[4096] = {0};
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out - 1, NULL, NULL);
-    return out;
-}
-
-std::wstring Wide(const std::string &utf8)
-{
-    wchar_t out[4096] = {0};
-    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out, 4095);
-    return out;
-}
-
 std::string Ansi(const std::string &utf8)
 {
     char out[4096] = {0};
     WideCharToMultiByte(1251, 0, Wide(utf8).c_str(), -1, out, sizeof out - 1, NULL, NULL);
     return out;
-}
-
-std::wstring SystemText(DWORD code)
-{
-    wchar_t *text = NULL;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                   code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t *>(&text), 0, NULL);
-    std::wstring result = text != NULL ? text : L"";
-    LocalFree(text);
-    return result;
 }
 
 DirectoryRecord MakeRecord(const std::vector<std::string> &fields)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "viewer.h"
+#include "windows_text.h"
 
 // One modal dialog as the catcher saw it on activation, before it dismissed it.
 struct CaughtBox {
@@ -36,12 +37,8 @@ void BlockWindowClass(const std::wstring &className);
 // Makes caught boxes be written to stderr as "box: <text>" in UTF-8 (for tests in a child process).
 void EchoCaughtBoxes(bool echo);
 
-std::string Utf8(const std::wstring &text);
-std::wstring Wide(const std::string &utf8);
 // UTF-8 text as Windows-1251 bytes, the way records hold it.
 std::string Ansi(const std::string &utf8);
-// The system's wording for an error code, as the viewer's error box shows it.
-std::wstring SystemText(DWORD code);
 
 // A record from eight UTF-8 fields, each cut to its width like the library's own records.
 DirectoryRecord MakeRecord(const std::vector<std::string> &fields);

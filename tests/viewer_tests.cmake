@@ -17,6 +17,7 @@ set_target_properties(partial_dialbook PROPERTIES OUTPUT_NAME Dialbook PREFIX ""
 
 # In-process: kept out of bin/ so that no Dialbook.dll sits beside it; each case picks the library's folder.
 add_executable(viewer_tests
+    windows_text.cpp
     viewer_harness.cpp
     test_viewer_resources.cpp
     test_library_binding.cpp
@@ -35,6 +36,7 @@ set_tests_properties(viewer_tests PROPERTIES FIXTURES_REQUIRED viewer_display)
 # End to end: the driver runs from bin/, beside velkor.exe and Dialbook.dll, and copies them into
 # scratch folders under its working directory.
 add_executable(velkor_end_to_end
+    windows_text.cpp
     velkor_driver.cpp
     test_velkor_end_to_end.cpp
 )
@@ -44,6 +46,6 @@ dialbook_add_gtest(velkor_end_to_end)
 set_tests_properties(velkor_end_to_end PROPERTIES FIXTURES_REQUIRED viewer_display)
 
 # Not a test: the 30000-row search measurement that scripts/measure-search runs (figures in docs/PERFORMANCE.md).
-add_executable(velkor_search_timing velkor_driver.cpp velkor_search_timing.cpp)
+add_executable(velkor_search_timing windows_text.cpp velkor_driver.cpp velkor_search_timing.cpp)
 target_link_libraries(velkor_search_timing PRIVATE comctl32)
 add_dependencies(velkor_search_timing velkor dialbook)
