@@ -163,6 +163,46 @@ static inline char *PackField(DatabasePart *part, const unsigned char fold[256],
     return out;
 }
 
+/* The next separator of a line, from the first block's bits while they last, then the second's. */
+static inline const char *NextSeparator(const char *line, uint64_t *first, uint64_t *second)
+{
+    const char *at;
+    if (*first != 0) {
+        at = line + __builtin_ctzll(*first);
+        *first &= *first - 1;
+    } else {
+        at = line + 64 + __builtin_ctzll(*second);
+        *second &= *second - 1;
+    }
+    return at;
+}
+
+/* Packs a line that has all eight fields: straight code, each field's number known when compiled. */
+static char *PackEightFields(DatabasePart *part, const unsigned char fold[256], size_t i, char *record,
+                             const char *line, size_t length, uint64_t first, uint64_t second)
+{
+    const char *s[RECORD_FIELDS + 1];
+    s[0] = line - 1;
+    for (int k = 1; k < RECORD_FIELDS; k++)
+        s[k] = NextSeparator(line, &first, &second);
+    if ((first | second) != 0) {
+        s[RECORD_FIELDS] = NextSeparator(line, &first, &second);
+    } else {
+        s[RECORD_FIELDS] = line + length;
+        if (s[RECORD_FIELDS] > s[RECORD_FIELDS - 1] + 1 && s[RECORD_FIELDS][-1] == '\r')
+            s[RECORD_FIELDS]--;   /* CR LF ends the line */
+    }
+    char *out = record;
+    out = PackField(part, fold, i, 0, record, out, s[0] + 1, (size_t)(s[1] - s[0] - 1));
+    out = PackField(part, fold, i, 1, record, out, s[1] + 1, (size_t)(s[2] - s[1] - 1));
+    out = PackField(part, fold, i, 2, record, out, s[2] + 1, (size_t)(s[3] - s[2] - 1));
+    out = PackField(part, fold, i, 3, record, out, s[3] + 1, (size_t)(s[4] - s[3] - 1));
+    out = PackField(part, fold, i, 4, record, out, s[4] + 1, (size_t)(s[5] - s[4] - 1));
+    out = PackField(part, fold, i, 5, record, out, s[5] + 1, (size_t)(s[6] - s[5] - 1));
+    out = PackField(part, fold, i, 6, record, out, s[6] + 1, (size_t)(s[7] - s[6] - 1));
+    return PackField(part, fold, i, 7, record, out, s[7] + 1, (size_t)(s[8] - s[7] - 1));
+}
+
 /* Packs a whole ordinary line, one that ends within 128 bytes with no NUL and starts with text;
  * returns the start of the next line, or NULL to leave the line to PackBytes (also when the
  * record cannot be stored, with *stored 0). */
@@ -184,7 +224,7 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
     if ((low.nuls & BitsBelow(length)) != 0 || (length > 64 && (high.nuls & BitsBelow(length - 64)) != 0))
         return NULL;
     DatabasePart *part = pk->part;
-    if (!ReserveRecord(part)) {
+    if (part->count >= part->capacity && !ReserveRecord(part)) {
         *stored = 0;
         return NULL;
     }
@@ -194,6 +234,10 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
     int k = 0;
     uint64_t separators[2] = {low.separators & BitsBelow(length),
                               length > 64 ? high.separators & BitsBelow(length - 64) : 0};
+    if (__builtin_popcountll(separators[0]) + __builtin_popcountll(separators[1]) >= RECORD_FIELDS - 1) {
+        out = PackEightFields(part, pk->fold, i, record, line, length, separators[0], separators[1]);
+        k = RECORD_FIELDS;
+    }
     for (int half = 0; half < 2 && k < RECORD_FIELDS; half++) {
         for (uint64_t bits = separators[half]; bits != 0 && k < RECORD_FIELDS; bits &= bits - 1, k++) {
             const char *at = line + 64 * half + __builtin_ctzll(bits);
