@@ -10,8 +10,8 @@
 typedef struct Packer {
     DatabasePart  *part;                        /* receives each finished record */
     const unsigned char *fold;                  /* byte -> the form the filters hold */
-    char          *record;                      /* where the open record's text starts in store->text */
-    char          *out;                         /* next free byte of store->text */
+    char          *record;                      /* where the open record's text starts in part->text */
+    char          *out;                         /* next free byte of part->text */
     RecordShape    shape;                       /* the open record's fields that are closed so far */
     uint16_t       filters[FILTERED_FIELDS];    /* the open record's first bytes of its filtered fields */
     int            field;                       /* the open field; RECORD_FIELDS once past the eighth */
