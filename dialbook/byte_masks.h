@@ -1,6 +1,7 @@
 /* byte_masks.h - where the bytes that shape a database line stand in a block of 64 bytes.
- * With SSE2 sixteen bytes are compared at once; elsewhere eight at a time in a 64-bit word.
- * Both give the same masks: bit i is set when byte i of the block is the byte looked for.
+ * With SSE2 sixteen bytes are compared at once; elsewhere (the 32-bit Windows build among them)
+ * eight at a time in a 64-bit word, which BYTE_MASKS_WORDS also selects, for its tests. Both give
+ * the same masks: bit i is set when byte i of the block is the byte looked for.
  */
 #ifndef DIALBOOK_BYTE_MASKS_H
 #define DIALBOOK_BYTE_MASKS_H
@@ -8,7 +9,8 @@
 #include <stdint.h>
 #include <string.h>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(BYTE_MASKS_WORDS)
+#define BYTE_MASKS_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -18,7 +20,7 @@ typedef struct BlockMasks {
     uint64_t nuls;         /* NUL */
 } BlockMasks;
 
-#if defined(__SSE2__)
+#ifdef BYTE_MASKS_SSE2
 
 /* Fills masks for the 64 bytes at p, all of which must be readable. */
 static inline void ScanBlock(const char *p, BlockMasks *masks)
@@ -35,7 +37,7 @@ static inline void ScanBlock(const char *p, BlockMasks *masks)
     }
 }
 
-#else /* !__SSE2__ */
+#else /* !BYTE_MASKS_SSE2 */
 
 /* One bit per byte of word: bit i set when byte i (in memory order) is zero. */
 static inline uint64_t ZeroByteBits(uint64_t word)
@@ -61,6 +63,6 @@ static inline void ScanBlock(const char *p, BlockMasks *masks)
     }
 }
 
-#endif /* __SSE2__ */
+#endif /* BYTE_MASKS_SSE2 */
 
 #endif /* DIALBOOK_BYTE_MASKS_H */
