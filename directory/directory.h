@@ -7,6 +7,15 @@
 #ifndef DIRECTORY_H
 #define DIRECTORY_H
 
+/* Path text (below) is wchar_t or char16_t: keywords in C++, types from these headers in C. */
+#ifndef __cplusplus
+#  ifdef _WIN32
+#    include <stddef.h>
+#  else
+#    include <uchar.h>
+#  endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
