@@ -57,7 +57,8 @@ int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t
     char *name = Utf8FromUtf16(path);
     if (name == NULL)
         return 0;
-    int fd = open(name, O_RDONLY | O_CLOEXEC);
+    /* Without O_NONBLOCK, opening a named pipe would wait for a writer; a regular file reads the same either way. */
+    int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     free(name);
     if (fd < 0)
         return 0;

@@ -7,6 +7,12 @@
 
 #include "library_test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 struct FileCase {
@@ -83,6 +89,50 @@ TEST(OpenDatabase, fails_with_nothing_open)
     }
     EXPECT_EQ(OpenDatabase(nullptr, nullptr), 0);
 }
+
+// Paths that name something other than a file the library can read whole: refused at once, never waited on.
+TEST(OpenDatabase, refuses_what_it_cannot_read_as_a_file)
+{
+    ASSERT_EQ(OpenScratchDatabase("open_first.txt", "1;a\r\n"), 1);
+#ifdef _WIN32
+    // Another program holds the file open and shares it with nobody.
+    std::string path = WriteScratchFile("locked.txt", "1;a\r\n");
+    HANDLE lock = CreateFileW(std::wstring(LibraryPath(path).c_str()).c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenDatabase(LibraryPath(path).c_str(), nullptr), 0);
+    CloseHandle(lock);
+    // A device name opens the console or the null device, not a file.
+    EXPECT_EQ(OpenDatabase(LibraryPath("NUL").c_str(), nullptr), 0);
+    EXPECT_EQ(OpenDatabase(LibraryPath("CON").c_str(), nullptr), 0);
+#else
+    // A named pipe with no writer: opening it for reading would wait for one forever.
+    std::string fifo = ScratchName("pipe.txt");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(OpenDatabase(LibraryPath(fifo).c_str(), nullptr), 0);
+    std::filesystem::remove(fifo);
+    EXPECT_EQ(OpenDatabase(LibraryPath("/dev/zero").c_str(), nullptr), 0);
+#endif
+    EXPECT_TRUE(AllRows().empty());
+}
+
+#ifndef _WIN32
+// A file that holds less than its size says, as a file cut short while it is read does: what it has is kept.
+TEST(OpenDatabase, keeps_what_a_file_shorter_than_its_size_holds)
+{
+    const char *path = "/sys/devices/system/cpu/online";   // says 4096 bytes, holds a few, such as "0-1\n"
+    if (!std::filesystem::exists(path) || std::filesystem::file_size(path) <= 16)
+        GTEST_SKIP() << "no such file here";
+    int count = 0;
+    ASSERT_NE(OpenDatabase(LibraryPath(path).c_str(), &count), 0);
+    EXPECT_EQ(count, 1);
+    std::vector<std::string> rows = AllRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].find(';'), rows[0].size() - 7) << rows[0];   // one field of text, seven empty ones
+    CloseDatabase();
+}
+#endif
 
 TEST(OpenDatabase, refuses_a_file_over_its_limit_before_reading_it)
 {
