@@ -1,0 +1,131 @@
+// Fuzzing the library: the input's bytes opened as a database, then searched with keys made from
+// its own records and with the key lines the input may carry after a "\n#keys\n" marker.
+// A key line is "F=text": F a field number 0-7, text up to the line's end copied into the field,
+// with no NUL when it fills the width; an empty line starts the next key.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+
+namespace {
+
+const char kKeyMarker[] = "\n#keys\n";
+const int kPrefixFields = 5;     // phone, surname, first name, patronymic, street: matched by their start
+const size_t kMaxKeys = 16;      // keys taken from the input's key lines
+const size_t kRecordKeys = 4;    // records of the database turned into keys (and the last one)
+
+typedef std::vector<std::string> Row;
+
+// A key with every field empty.
+DirectoryRecord EmptyKey()
+{
+    DirectoryRecord key;
+    memset(&key, 0, sizeof key);
+    return key;
+}
+
+// Puts text into a key's field: bytes up to the width, a NUL after them only when they leave room.
+void SetKeyField(DirectoryRecord *key, int field, const std::string &text)
+{
+    char *at = reinterpret_cast<char *>(key) + kFieldOffsets[field];
+    size_t width = kFieldWidths[field];
+    memset(at, 0, width);
+    memcpy(at, text.data(), text.size() < width ? text.size() : width);
+}
+
+// Every record the key finds, from a reset, each checked to end its fields inside their widths.
+std::vector<Row> SearchAll(const DirectoryRecord &key, int filled)
+{
+    SearchInDatabase(nullptr, nullptr, 0);
+    std::vector<Row> rows;
+    DirectoryRecord result;
+    while (SearchInDatabase(&result, &key, filled))
+        rows.push_back(RecordTexts(result));
+    return rows;
+}
+
+// 1 when found appears in all in the same order (the search walks the file once, in order).
+bool InFileOrder(const std::vector<Row> &found, const std::vector<Row> &all)
+{
+    size_t next = 0;
+    for (const Row &row : found) {
+        while (next < all.size() && all[next] != row)
+            next++;
+        if (next == all.size())
+            return false;
+        next++;
+    }
+    return true;
+}
+
+// The keys of the input's key lines.
+std::vector<DirectoryRecord> ParseKeyLines(const std::string &text)
+{
+    std::vector<DirectoryRecord> keys(1, EmptyKey());
+    size_t start = 0;
+    while (start < text.size() && keys.size() <= kMaxKeys) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (line.empty())
+            keys.push_back(EmptyKey());
+        else if (line.size() >= 2 && line[0] >= '0' && line[0] <= '7' && line[1] == '=')
+            SetKeyField(&keys.back(), line[0] - '0', line.substr(2));
+        start = end + 1;
+    }
+    return keys;
+}
+
+// A record of the database must be found by keys made of itself: whole (a pattern matches its own
+// text), and by the start of each prefix field unless that start holds a wildcard (a pattern then
+// has to match the whole field). Both are searched with a wrong field count, which is only a hint.
+void CheckFoundByItself(const Row &row, const std::vector<Row> &all)
+{
+    DirectoryRecord whole = EmptyKey();
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        SetKeyField(&whole, f, row[f]);
+    std::vector<Row> found = SearchAll(whole, 1);
+    FUZZ_CHECK(InFileOrder(found, all), "the whole-record key found records out of file order");
+    FUZZ_CHECK(InFileOrder({row}, found), "a record was not found by a key made of itself");
+    for (int f = 0; f < kPrefixFields; f++) {
+        std::string half = row[f].substr(0, (row[f].size() + 1) / 2);
+        if (half.find_first_of("*?") != std::string::npos)
+            continue;
+        DirectoryRecord start = EmptyKey();
+        SetKeyField(&start, f, half);
+        FUZZ_CHECK(InFileOrder({row}, SearchAll(start, 0)), "a record was not found by the start of a field");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    std::string input(reinterpret_cast<const char *>(data), size);
+    size_t marker = input.find(kKeyMarker);
+    std::string database = input.substr(0, marker);
+    std::string key_lines = marker == std::string::npos ? "" : input.substr(marker + strlen(kKeyMarker));
+
+    std::string path = WriteScratch("fuzz_dialbook.txt", database);
+    int count = -1;
+    FUZZ_CHECK(OpenDatabase(LibraryPath(path).c_str(), &count) != 0, "a small regular file did not open");
+    FUZZ_CHECK(count >= 0, "negative record count");
+
+    std::vector<Row> all = SearchAll(EmptyKey(), 0);
+    FUZZ_CHECK(all.size() == static_cast<size_t>(count), "the count is not the number of records an empty key finds");
+
+    for (const DirectoryRecord &key : ParseKeyLines(key_lines))
+        FUZZ_CHECK(InFileOrder(SearchAll(key, 8), all), "a key found records out of file order");
+    for (size_t r = 0; r < all.size() && r < kRecordKeys; r++)
+        CheckFoundByItself(all[r], all);
+    if (!all.empty())
+        CheckFoundByItself(all.back(), all);
+
+    CloseDatabase();
+    DirectoryRecord result;
+    DirectoryRecord key = EmptyKey();
+    FUZZ_CHECK(SearchInDatabase(&result, &key, 0) == 0, "a closed database still finds records");
+    return 0;
+}
