@@ -78,6 +78,23 @@ std::vector<DirectoryRecord> ParseKeyLines(const std::string &text)
     return keys;
 }
 
+// Searches with a key holding text in one field only.
+std::vector<Row> SearchField(int field, const std::string &text)
+{
+    DirectoryRecord key = EmptyKey();
+    SetKeyField(&key, field, text);
+    return SearchAll(key, 0);
+}
+
+// 1 when some found record's field holds exactly text.
+bool AnyFieldIs(const std::vector<Row> &found, int field, const std::string &text)
+{
+    for (const Row &row : found)
+        if (row[field] == text)
+            return true;
+    return false;
+}
+
 // A record of the database must be found by keys made of itself: whole (a pattern matches its own
 // text), and by the start of each prefix field unless that start holds a wildcard (a pattern then
 // has to match the whole field). Both are searched with a wrong field count, which is only a hint.
@@ -93,10 +110,23 @@ void CheckFoundByItself(const Row &row, const std::vector<Row> &all)
         std::string half = row[f].substr(0, (row[f].size() + 1) / 2);
         if (half.find_first_of("*?") != std::string::npos)
             continue;
-        DirectoryRecord start = EmptyKey();
-        SetKeyField(&start, f, half);
-        FUZZ_CHECK(InFileOrder({row}, SearchAll(start, 0)), "a record was not found by the start of a field");
+        FUZZ_CHECK(InFileOrder({row}, SearchField(f, half)), "a record was not found by the start of a field");
     }
+}
+
+// Patterns made from one field's text must find the record ("?" for its first byte, "*" for either
+// half), and the text with one more byte must find no record whose field is the text alone.
+void CheckPatternsOfField(const Row &row, int f)
+{
+    const std::string &text = row[f];
+    if (text.empty() || text.find_first_of("*?") != std::string::npos)
+        return;
+    size_t half = text.size() / 2;
+    const std::string finding[] = {"?" + text.substr(1), "*" + text.substr(half), text.substr(0, half) + "*",
+                                   "*" + text.substr(half / 2, half) + "*"};
+    for (const std::string &pattern : finding)
+        FUZZ_CHECK(InFileOrder({row}, SearchField(f, pattern)), "a pattern made from a field did not find it: " + pattern);
+    FUZZ_CHECK(!AnyFieldIs(SearchField(f, text + "?"), f, text), "a pattern one byte longer than a field found it");
 }
 
 } // namespace
@@ -118,10 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     for (const DirectoryRecord &key : ParseKeyLines(key_lines))
         FUZZ_CHECK(InFileOrder(SearchAll(key, 8), all), "a key found records out of file order");
-    for (size_t r = 0; r < all.size() && r < kRecordKeys; r++)
+    for (size_t r = 0; r < all.size() && r < kRecordKeys; r++) {
         CheckFoundByItself(all[r], all);
-    if (!all.empty())
+        CheckPatternsOfField(all[r], static_cast<int>(r % RECORD_FIELDS));
+    }
+    if (!all.empty()) {
         CheckFoundByItself(all.back(), all);
+        CheckPatternsOfField(all.back(), static_cast<int>((all.size() + 4) % RECORD_FIELDS));
+    }
 
     CloseDatabase();
     DirectoryRecord result;
