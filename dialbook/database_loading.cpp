@@ -111,7 +111,10 @@ static void PackPart(void *argument)
 static int GiveText(PartJob *job, uint64_t bytes)
 {
     job->part->text = (char *)malloc((size_t)bytes + TEXT_SLACK);
-    return job->part->text != NULL;
+    if (job->part->text == NULL)
+        return 0;
+    PlatformPrepareLargeBlock(job->part->text, (size_t)bytes + TEXT_SLACK);
+    return 1;
 }
 
 /* Packs the file as one part, or as two on two threads when it is large; 1 when every part is complete. */

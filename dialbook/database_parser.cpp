@@ -139,6 +139,16 @@ static inline uint64_t BitsBelow(size_t n)
     return n >= 64 ? ~(uint64_t)0 : ((uint64_t)1 << n) - 1;
 }
 
+/* The set bits of x, counted in the word itself: the processors the builds target may lack a
+ * counting instruction, and the compiler's fallback is a call per word. */
+static inline int BitCount(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555ull);
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (int)((x * kOnes) >> 56);
+}
+
 /* What a filter holds for a field of length bytes at text: its first two folded bytes, 0 where it has none. */
 static inline uint16_t FilterOf(const unsigned char fold[256], const char *text, size_t length)
 {
@@ -234,7 +244,7 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
     int k = 0;
     uint64_t separators[2] = {low.separators & BitsBelow(length),
                               length > 64 ? high.separators & BitsBelow(length - 64) : 0};
-    if (__builtin_popcountll(separators[0]) + __builtin_popcountll(separators[1]) >= RECORD_FIELDS - 1) {
+    if (BitCount(separators[0]) + BitCount(separators[1]) >= RECORD_FIELDS - 1) {
         out = PackEightFields(part, pk->fold, i, record, line, length, separators[0], separators[1]);
         k = RECORD_FIELDS;
     }

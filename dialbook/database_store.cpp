@@ -3,6 +3,7 @@
  * FreeDatabasePart, FreeDatabaseStore and RecordOffset.
  */
 #include "database_store.h"
+#include "platform.h"
 
 #include <limits.h>
 #include <stdlib.h>
@@ -48,6 +49,9 @@ int ReserveRecords(DatabasePart *part, size_t capacity)
             return 0;
     if (!ResizeArray((void **)&part->block_offsets, (capacity >> BLOCK_SHIFT) + 1, sizeof(size_t)))
         return 0;
+    PlatformPrepareLargeBlock(part->shapes, capacity * sizeof(RecordShape));
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        PlatformPrepareLargeBlock(part->filters[k], capacity * sizeof(uint16_t));
     part->capacity = capacity;
     return 1;
 }

@@ -35,6 +35,10 @@ int PlatformStartThread(PlatformThread *thread, void (*work)(void *), void *argu
 /* Waits until a thread that PlatformStartThread started has ended. */
 void PlatformJoinThread(PlatformThread *thread);
 
+/* Tells the system that a large block, not yet written, will be filled whole: where it can, it then
+ * backs the block with large pages, which takes far fewer page faults. Only advice; harmless anywhere. */
+void PlatformPrepareLargeBlock(void *block, size_t bytes);
+
 /* Fills lower[b] with the lowercase of byte b in the ANSI code page (b itself where it has none). */
 void PlatformLowercaseTable(unsigned char lower[256]);
 

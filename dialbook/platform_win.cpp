@@ -80,6 +80,13 @@ void PlatformJoinThread(PlatformThread *thread)
     CloseHandle((HANDLE)thread->handle);
 }
 
+void PlatformPrepareLargeBlock(void *block, size_t bytes)
+{
+    /* Large pages need a privilege a desktop user seldom has: ordinary pages it is. */
+    (void)block;
+    (void)bytes;
+}
+
 /* Each byte through Unicode and back: the ANSI code page's own idea of lowercase. */
 void PlatformLowercaseTable(unsigned char lower[256])
 {
