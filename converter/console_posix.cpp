@@ -4,6 +4,7 @@
  */
 #ifndef _WIN32
 
+#include "byte_scan.h"
 #include "console.h"
 
 #include <errno.h>
@@ -96,22 +97,10 @@ static int TakeLineFeed(InputFile *file)
 }
 
 /* 1 when any of the count bytes at p is at most Ctrl-Z: a CR or a Ctrl-Z among them (or another
- * control byte) sends the line the careful way. Eight bytes at a time while they last. */
+ * control byte) sends the line the careful way. */
 static int HasControlByte(const char *p, size_t count)
 {
-    const uint64_t ones = 0x0101010101010101ull;
-    const uint64_t high = 0x8080808080808080ull;
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        uint64_t word;
-        memcpy(&word, p + i, sizeof word);
-        if (((word - ones * (CTRL_Z + 1)) & ~word & high) != 0)
-            return 1;
-    }
-    for (; i < count; i++)
-        if ((unsigned char)p[i] <= CTRL_Z)
-            return 1;
-    return 0;
+    return FirstByteBelow(p, count, CTRL_Z + 1) < count;
 }
 
 /* The usual line lies whole in the buffer, ends in LF or CR LF and holds no other CR and no

@@ -2,16 +2,13 @@
  * turns each source line into a record through the library's FillDatabaseRecord and writes it
  * as a database line, shows the running percentage, and says what failed. Defines ConvertFile.
  */
+#include "byte_scan.h"
 #include "console.h"
 #include "converter.h"
 
 #include <errno.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
-
-/* Field lengths are found eight bytes at a time, in words read in little-endian order. */
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word scan expects little-endian words");
 
 /* Room for a database line built field by field: every field copied at its full width, and a separator after each. */
 #define DATABASE_LINE_SIZE (sizeof(DirectoryRecord) + RECORD_FIELDS)
@@ -78,24 +75,10 @@ static void ReportBadLine(const ConversionRun *run, int scan, long length)
     fprintf(stderr, "morwen: \"%s\" line %ld: %s%s\n", run->input_path, run->line_number, note, reason);
 }
 
-/* The length of a record field's text: up to its first NUL, width - 1 bytes at most. Eight bytes
- * at a time while whole words fit in the field, then byte by byte; every read stays in the field. */
+/* The length of a record field's text: up to its first NUL, width - 1 bytes at most; every read stays in the field. */
 static inline size_t FieldLength(const char *field, size_t width)
 {
-    const uint64_t ones = 0x0101010101010101ull;
-    const uint64_t high = 0x8080808080808080ull;
-    size_t n = 0;
-    for (; n + 8 <= width; n += 8) {
-        uint64_t word;
-        memcpy(&word, field + n, sizeof word);
-        uint64_t zeros = (word - ones) & ~word & high;   /* the lowest flag is the first NUL */
-        if (zeros != 0) {
-            n += (size_t)(__builtin_ctzll(zeros) >> 3);
-            return n < width - 1 ? n : width - 1;
-        }
-    }
-    while (n + 1 < width && field[n] != '\0')
-        n++;
+    size_t n = FirstByteBelow(field, width, 1);
     return n < width - 1 ? n : width - 1;
 }
 
