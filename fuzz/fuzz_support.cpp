@@ -1,6 +1,7 @@
 // The fuzz targets' shared helpers: failed checks, scratch files and bounded field reads.
 #include "fuzz_support.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,10 @@
 
 const size_t kFieldWidths[RECORD_FIELDS] = {PHONE_WIDTH, SURNAME_WIDTH, NAME_WIDTH,  PATRONYMIC_WIDTH,
                                             STREET_WIDTH, HOUSE_WIDTH,  BUILDING_WIDTH, FLAT_WIDTH};
-const size_t kFieldOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
+const size_t kFieldOffsets[RECORD_FIELDS] = {
+    offsetof(DirectoryRecord, phone),  offsetof(DirectoryRecord, surname), offsetof(DirectoryRecord, name),
+    offsetof(DirectoryRecord, patronymic), offsetof(DirectoryRecord, street), offsetof(DirectoryRecord, house),
+    offsetof(DirectoryRecord, building), offsetof(DirectoryRecord, flat)};
 
 void FuzzFailed(const char *file, int line, const char *condition, const std::string &what)
 {
