@@ -41,10 +41,24 @@ typedef DirectoryRecord SourceFields;
  * start. NULL delimiters only restore the last cut and give NULL. */
 char *NextToken(const char *delimiters, char *text, char *found);
 
-/* Splits one read (NUL-terminated, its newline included when it reached one) into fields;
- * LINE_WELL_FORMED, or the number of the scan that found no end. The line is whole again
- * on return. */
+/* The quick split takes a line whose text, its NUL included, lies in the first LINE_BLOCK_SIZE
+ * bytes; it may read up to that many bytes, so a line is always given in a buffer at least as long. */
+#define LINE_BLOCK_SIZE 128
+
+/* SplitShortLine's result for a line it leaves to the scans. */
+#define LINE_NOT_SPLIT (-1)
+
+/* Splits one read (NUL-terminated, its newline included when it reached one, in a buffer of at
+ * least LINE_BLOCK_SIZE bytes) into fields; LINE_WELL_FORMED, or the number of the scan that found
+ * no end. The line is whole again on return and the tokenizer has no cut pending. */
 int ParseSourceLine(char *line, SourceFields *fields);
+
+/* ParseSourceLine's two ways, for the tests that hold them to each other. The scans: every line,
+ * with the tokenizer, as the grammar is defined. The quick split: the same result and fields for a
+ * line whose text ends within LINE_BLOCK_SIZE bytes, LINE_NOT_SPLIT (fields untouched) for a longer
+ * one; it never writes into the line nor touches the tokenizer. */
+int ParseLineInScans(char *line, SourceFields *fields);
+int SplitShortLine(const char *line, SourceFields *fields);
 
 /* What the given failed scan of ParseSourceLine lacked, as a short phrase. */
 const char *DescribeFailedScan(int scan);

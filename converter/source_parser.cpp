@@ -1,9 +1,11 @@
 /* source_parser.cpp - splits one line of a source listing into the eight fields of a
  * directory record: seven scans with the restoring tokenizer, the name part split into
- * first name and patronymic, building always "42". Defines ParseSourceLine and
+ * first name and patronymic, building always "42"; the usual short line goes the quick way
+ * (line_splitter.cpp) to the same fields. Defines ParseSourceLine, ParseLineInScans and
  * DescribeFailedScan.
  */
 #include "converter.h"
+#include "field_copy.h"
 
 #include <string.h>
 
@@ -23,33 +25,6 @@ static const char *const kFailedScanText[] = {
     "no ';' after the first name and patronymic",
     "no ';' or line end after the street",
 };
-
-/* Copies length bytes, eight at a time with the last move overlapping the one before, so a field's
- * few bytes take a few moves (a copy of unknown length would otherwise start a string instruction). */
-static inline void CopyBytes(char *to, const char *from, size_t length)
-{
-    if (length >= 8) {
-        for (size_t i = 0; i + 8 < length; i += 8)
-            memcpy(to + i, from + i, 8);
-        memcpy(to + length - 8, from + length - 8, 8);
-    } else if (length >= 4) {
-        memcpy(to, from, 4);
-        memcpy(to + length - 4, from + length - 4, 4);
-    } else if (length > 0) {
-        to[0] = from[0];
-        to[length / 2] = from[length / 2];
-        to[length - 1] = from[length - 1];
-    }
-}
-
-/* Copies a token of known length into field, at most width - 1 bytes, and ends it with NUL. */
-static void CopyToken(char *field, size_t width, const char *token, size_t length)
-{
-    if (length > width - 1)
-        length = width - 1;
-    CopyBytes(field, token, length);
-    field[length] = '\0';
-}
 
 /* The token NextToken just gave runs to the cut it made, or to the end of its text. */
 static size_t TokenLength(const char *token, char found)
@@ -123,12 +98,22 @@ static int ScanLine(char *line, SourceFields *f)
     return LINE_WELL_FORMED;
 }
 
-int ParseSourceLine(char *line, SourceFields *fields)
+int ParseLineInScans(char *line, SourceFields *fields)
 {
     int failed = ScanLine(line, fields);
     CopyToken(fields->building, sizeof fields->building, "42", 2);
     NextToken(NULL, NULL, NULL);   /* put the last cut back: nothing passes to the next line */
     return failed;
+}
+
+int ParseSourceLine(char *line, SourceFields *fields)
+{
+    /* A cut left pending by an earlier scan may lie in this very buffer: the quick split must see
+     * the byte put back, as the scans' first call would. */
+    if (g_tokenizer.cut_pending)
+        NextToken(NULL, NULL, NULL);
+    int failed = SplitShortLine(line, fields);
+    return failed != LINE_NOT_SPLIT ? failed : ParseLineInScans(line, fields);
 }
 
 const char *DescribeFailedScan(int scan)

@@ -1,7 +1,8 @@
 // Fuzzing the converter's tokenizer and source line parser on arbitrary lines. The input's first
 // byte gives how many of the next bytes are a delimiter set for a run of the tokenizer on its own;
 // the rest is the line, read into a buffer as the converter reads it. After either, the line must be
-// whole again, every field must end inside its width and hold none of the bytes that end it.
+// whole again, every field must end inside its width and hold none of the bytes that end it. The
+// quick split of short lines must give what the scans give, byte for byte.
 #include <cstring>
 #include <string>
 
@@ -67,6 +68,45 @@ void CheckParser(const std::string &line)
         FUZZ_CHECK(texts[f].find_first_of(kFieldStops[f]) == std::string::npos, "a field holds the byte that ends it");
 }
 
+// A line in a buffer of the converter's size; the bytes after its NUL repeat the line, so any stop
+// the quick split took from past the end of the text would change its result.
+void FillLineBuffer(char (&buffer)[LINE_BUFFER_SIZE], const std::string &line)
+{
+    size_t length = line.size() < sizeof buffer - 1 ? line.size() : sizeof buffer - 1;
+    memcpy(buffer, line.data(), length);
+    buffer[length] = '\0';
+    for (size_t i = length + 1; i < sizeof buffer; i++)
+        buffer[i] = length > 0 ? line[(i - length - 1) % length] : ';';
+}
+
+// The quick split against the scans on the same line: the same result, the same bytes in every
+// field (those past a field's NUL included), the line left as it was. It must take every line whose
+// text ends within the block, or the comparison would prove nothing.
+void CheckSplitAgainstScans(const std::string &line)
+{
+    char scanned[LINE_BUFFER_SIZE];
+    FillLineBuffer(scanned, line);
+    char split[LINE_BUFFER_SIZE];
+    memcpy(split, scanned, sizeof split);
+    SourceFields by_scans, by_split;
+    memset(&by_scans, 0x55, sizeof by_scans);
+    memset(&by_split, 0x55, sizeof by_split);
+
+    int quick = SplitShortLine(split, &by_split);
+    FUZZ_CHECK(memcmp(split, scanned, sizeof split) == 0, "the quick split wrote into the line");
+    if (strlen(scanned) >= LINE_BLOCK_SIZE) {
+        FUZZ_CHECK(quick == LINE_NOT_SPLIT, "the quick split took a line longer than its block");
+        FUZZ_CHECK(memcmp(&by_split, &by_scans, sizeof by_split) == 0, "a line left to the scans changed the fields");
+        return;
+    }
+    FUZZ_CHECK(quick != LINE_NOT_SPLIT, "the quick split left a short line to the scans");
+    int scans = ParseLineInScans(scanned, &by_scans);
+    FUZZ_CHECK(g_tokenizer.cut_pending == 0, "the scans left a cut pending");
+    FUZZ_CHECK(memcmp(split, scanned, sizeof split) == 0, "the scans did not leave the line whole");
+    FUZZ_CHECK(quick == scans, "the quick split and the scans disagree on the line's result");
+    FUZZ_CHECK(memcmp(&by_split, &by_scans, sizeof by_split) == 0, "the quick split and the scans disagree on a field");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -79,5 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     delimiters = delimiters.substr(0, delimiters.find('\0'));
     CheckTokenizer(delimiters, input.substr(delimiters.size()));
     CheckParser(input);
+    CheckSplitAgainstScans(input);
     return 0;
 }

@@ -147,6 +147,124 @@ TEST(parse_source_line, line_filling_the_buffer)
     EXPECT_EQ(Parse(name_part).fields, "1;S;" + std::string(29, 'n') + ";" + std::string(29, 'p') + ";St;2;42;3");
 }
 
+// The two ways of ParseSourceLine on one line: whether the quick split took it, and when it did,
+// whether it gave the scans' result and the same bytes in every field, the line left as it was.
+struct TwoWays {
+    bool quick;   // SplitShortLine split it
+    bool agree;   // same result, fields and line as ParseLineInScans (meaningful when quick)
+};
+
+TwoWays SplitBothWays(const std::string &line)
+{
+    std::vector<char> scanned(LINE_BUFFER_SIZE, ';');
+    std::memcpy(scanned.data(), line.data(), line.size());
+    scanned[line.size()] = '\0';
+    std::vector<char> split = scanned;
+    SourceFields by_scans, by_split;
+    std::memset(&by_scans, 0x55, sizeof by_scans);
+    std::memset(&by_split, 0x55, sizeof by_split);
+    int quick = SplitShortLine(split.data(), &by_split);
+    int scans = ParseLineInScans(scanned.data(), &by_scans);
+    TwoWays ways;
+    ways.quick = quick != LINE_NOT_SPLIT;
+    ways.agree = quick == scans && std::memcmp(&by_split, &by_scans, sizeof by_split) == 0 && split == scanned;
+    return ways;
+}
+
+TEST(split_short_line, agrees_with_the_scans_on_every_listed_line)
+{
+    for (const LineCase &c : kDocumentedLines) {
+        SCOPED_TRACE(c.name);
+        TwoWays ways = SplitBothWays(Cp1251(c.line));
+        EXPECT_TRUE(ways.quick);
+        EXPECT_TRUE(ways.agree);
+    }
+    for (const LineCase &c : kOwnLines) {
+        SCOPED_TRACE(c.name);
+        std::string line = Cp1251(c.line);
+        TwoWays ways = SplitBothWays(line);
+        EXPECT_EQ(ways.quick, line.size() < LINE_BLOCK_SIZE);
+        EXPECT_TRUE(!ways.quick || ways.agree);
+    }
+}
+
+// "1;2;3;", a dropped word of pad bytes, then tail: the pad puts tail's bytes where the block's
+// words and its end fall (byte 6 + pad is tail's first).
+std::string Padded(size_t pad, const std::string &tail)
+{
+    return "1;2;3;" + std::string(pad, 'w') + tail;
+}
+
+struct EdgeCase {
+    const char *name;
+    std::string line;     // bytes as given, NULs included
+    bool quick;           // the quick split takes it
+    int scan;             // what ParseSourceLine says
+    std::string fields;   // empty when the line breaks the grammar
+};
+
+const std::string kTail = " S;A B;St\n";   // 16 + pad bytes of text: its newline at 15 + pad
+const std::string kTailFields = "1;S;A;B;St;2;42;3";
+
+const EdgeCase kEdgeLines[] = {
+    {"text_of_63_bytes", Padded(47, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"text_of_64_bytes", Padded(48, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"text_of_65_bytes", Padded(49, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"newline_last_in_the_block_but_one", Padded(111, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"newline_at_the_block_end", Padded(112, kTail), false, LINE_WELL_FORMED, kTailFields},
+    {"newline_past_the_block_end", Padded(113, kTail), false, LINE_WELL_FORMED, kTailFields},
+    {"name_space_at_byte_63", Padded(53, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"name_space_at_byte_64", Padded(54, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"name_part_end_at_byte_64", Padded(52, kTail), true, LINE_WELL_FORMED, kTailFields},
+    {"two_spaces_across_byte_64", Padded(53, " S;A  B;St\n"), true, LINE_WELL_FORMED, "1;S;A;;St;2;42;3"},
+    {"surname_cut_across_byte_64", Padded(40, " " + std::string(40, 's') + ";N;St\n"), true, LINE_WELL_FORMED,
+     "1;" + std::string(29, 's') + ";N;;St;2;42;3"},
+    {"nul_before_newline", std::string("1;2;3;w S;N;St\0\n", 16), true, 7, ""},
+    {"nul_right_after_newline", std::string("1;2;3;w S;N;St\n\0;x y;\n", 22), true, LINE_WELL_FORMED,
+     "1;S;N;;St;2;42;3"},
+    {"nul_at_byte_63_before_newline", Padded(49, std::string(" S;N;St\0;\n", 11)), true, 7, ""},
+    {"nul_at_byte_64_after_street", Padded(49, std::string(" S;N;St;\0\n", 11)), true, LINE_WELL_FORMED,
+     "1;S;N;;St;2;42;3"},
+    {"nul_first", std::string("\0;;; ;;\n", 9), true, 1, ""},
+    {"newline_inside_the_text", "1;2;3;w\nS;N;St\n", true, LINE_WELL_FORMED, "1;S;N;;St;2;42;3"},
+    {"no_end_for_the_phone", "1234567", true, 1, ""},
+    {"no_end_for_the_house_past_byte_64", "1;" + std::string(70, '2'), true, 2, ""},
+    {"no_end_for_the_flat", "1;2;3", true, 3, ""},
+    {"no_space_after_the_word", Padded(60, ";S;N;St;\n"), true, 5, ""},
+    {"no_end_for_the_word", Padded(60, ""), true, 4, ""},
+    {"no_end_for_the_surname", Padded(60, " S"), true, 5, ""},
+    {"no_end_for_the_name_part", Padded(60, " S;A B"), true, 6, ""},
+    {"no_end_for_the_street", Padded(60, " S;A B;St"), true, 7, ""},
+    {"no_end_for_the_street_in_a_long_line", Padded(130, " S;A B;St"), false, 7, ""},
+};
+
+TEST(split_short_line, block_edges_and_missing_ends)
+{
+    for (const EdgeCase &c : kEdgeLines) {
+        SCOPED_TRACE(c.name);
+        TwoWays ways = SplitBothWays(c.line);
+        EXPECT_EQ(ways.quick, c.quick);
+        EXPECT_TRUE(!ways.quick || ways.agree);
+        Parsed parsed = Parse(c.line);
+        EXPECT_EQ(parsed.scan, c.scan);
+        EXPECT_EQ(parsed.fields, c.fields);
+    }
+}
+
+TEST(parse_source_line, puts_back_a_cut_left_pending_in_its_buffer)
+{
+    std::vector<char> buffer(LINE_BUFFER_SIZE, '\0');
+    const char line[] = "1;2;3;w S;N;St\n";
+    std::memcpy(buffer.data(), line, sizeof line);
+    char found = '\0';
+    NextToken(";", buffer.data(), &found);   // the first ';' is NUL now, until the next scan
+    ASSERT_EQ(buffer[1], '\0');
+    SourceFields fields;
+    EXPECT_EQ(ParseSourceLine(buffer.data(), &fields), LINE_WELL_FORMED);
+    EXPECT_STREQ(fields.street, "St");
+    EXPECT_EQ(buffer[1], ';');
+}
+
 TEST(describe_failed_scan, every_scan_has_its_own_text)
 {
     std::vector<std::string> seen;
