@@ -1,7 +1,8 @@
 /* byte_masks.h - where the bytes that shape a database line stand in a block of 64 bytes.
- * With SSE2 sixteen bytes are compared at once; elsewhere (the 32-bit Windows build among them)
- * eight at a time in a 64-bit word, which BYTE_MASKS_WORDS also selects, for its tests. Both give
- * the same masks: bit i is set when byte i of the block is the byte looked for.
+ * ScanBlockWords compares eight bytes at a time in a 64-bit word and builds everywhere; with SSE2,
+ * ScanBlockSse2 compares sixteen at once. ScanBlock is the SSE2 one where there is SSE2, unless
+ * BYTE_MASKS_WORDS asks for the words (the 32-bit Windows build has no SSE2, and a test build runs
+ * its path). Both give the same masks: bit i is set when byte i of the block is the byte looked for.
  */
 #ifndef DIALBOOK_BYTE_MASKS_H
 #define DIALBOOK_BYTE_MASKS_H
@@ -9,8 +10,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#if defined(__SSE2__) && !defined(BYTE_MASKS_WORDS)
-#define BYTE_MASKS_SSE2
+#ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
@@ -20,24 +20,39 @@ typedef struct BlockMasks {
     uint64_t nuls;         /* NUL */
 } BlockMasks;
 
-#ifdef BYTE_MASKS_SSE2
+#ifdef __SSE2__
 
-/* Fills masks for the 64 bytes at p, all of which must be readable. */
-static inline void ScanBlock(const char *p, BlockMasks *masks)
+/* The 64-bit mask of a block's four 16-byte comparisons; each movemask fills only the low 16 bits. */
+static inline uint64_t BlockBits(__m128i a, __m128i b, __m128i c, __m128i d)
+{
+    uint32_t low = (uint32_t)_mm_movemask_epi8(a) | (uint32_t)_mm_movemask_epi8(b) << 16;
+    uint32_t high = (uint32_t)_mm_movemask_epi8(c) | (uint32_t)_mm_movemask_epi8(d) << 16;
+    return (uint64_t)low | (uint64_t)high << 32;
+}
+
+/* Fills masks for the 64 bytes at p, all of which must be readable. A NUL is rare: one test over
+ * the block's smallest bytes says whether the NULs need a mask of their own. */
+static inline void ScanBlockSse2(const char *p, BlockMasks *masks)
 {
     const __m128i semicolon = _mm_set1_epi8(';');
     const __m128i newline = _mm_set1_epi8('\n');
     const __m128i zero = _mm_setzero_si128();
-    masks->separators = masks->newlines = masks->nuls = 0;
-    for (int i = 0; i < 4; i++) {
-        __m128i v = _mm_loadu_si128((const __m128i *)(p + 16 * i));
-        masks->separators |= (uint64_t)(uint16_t)_mm_movemask_epi8(_mm_cmpeq_epi8(v, semicolon)) << (16 * i);
-        masks->newlines |= (uint64_t)(uint16_t)_mm_movemask_epi8(_mm_cmpeq_epi8(v, newline)) << (16 * i);
-        masks->nuls |= (uint64_t)(uint16_t)_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) << (16 * i);
-    }
+    __m128i v0 = _mm_loadu_si128((const __m128i *)p);
+    __m128i v1 = _mm_loadu_si128((const __m128i *)(p + 16));
+    __m128i v2 = _mm_loadu_si128((const __m128i *)(p + 32));
+    __m128i v3 = _mm_loadu_si128((const __m128i *)(p + 48));
+    masks->separators = BlockBits(_mm_cmpeq_epi8(v0, semicolon), _mm_cmpeq_epi8(v1, semicolon),
+                                  _mm_cmpeq_epi8(v2, semicolon), _mm_cmpeq_epi8(v3, semicolon));
+    masks->newlines = BlockBits(_mm_cmpeq_epi8(v0, newline), _mm_cmpeq_epi8(v1, newline),
+                                _mm_cmpeq_epi8(v2, newline), _mm_cmpeq_epi8(v3, newline));
+    __m128i least = _mm_min_epu8(_mm_min_epu8(v0, v1), _mm_min_epu8(v2, v3));
+    masks->nuls = 0;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0)
+        masks->nuls = BlockBits(_mm_cmpeq_epi8(v0, zero), _mm_cmpeq_epi8(v1, zero), _mm_cmpeq_epi8(v2, zero),
+                                _mm_cmpeq_epi8(v3, zero));
 }
 
-#else /* !BYTE_MASKS_SSE2 */
+#endif /* __SSE2__ */
 
 /* One bit per byte of word: bit i set when byte i (in memory order) is zero. */
 static inline uint64_t ZeroByteBits(uint64_t word)
@@ -50,7 +65,7 @@ static inline uint64_t ZeroByteBits(uint64_t word)
 }
 
 /* Fills masks for the 64 bytes at p, all of which must be readable. */
-static inline void ScanBlock(const char *p, BlockMasks *masks)
+static inline void ScanBlockWords(const char *p, BlockMasks *masks)
 {
     const uint64_t ones = 0x0101010101010101ull;
     masks->separators = masks->newlines = masks->nuls = 0;
@@ -63,6 +78,14 @@ static inline void ScanBlock(const char *p, BlockMasks *masks)
     }
 }
 
-#endif /* BYTE_MASKS_SSE2 */
+/* Fills masks for the 64 bytes at p, all of which must be readable. */
+static inline void ScanBlock(const char *p, BlockMasks *masks)
+{
+#if defined(__SSE2__) && !defined(BYTE_MASKS_WORDS)
+    ScanBlockSse2(p, masks);
+#else
+    ScanBlockWords(p, masks);
+#endif
+}
 
 #endif /* DIALBOOK_BYTE_MASKS_H */

@@ -46,6 +46,8 @@ void BeginPacking(Packer *pk, DatabasePart *part, const unsigned char fold[256])
     memset(pk, 0, sizeof *pk);
     pk->part = part;
     pk->fold = fold;
+    memcpy(pk->fold_stop, fold, sizeof pk->fold_stop);
+    pk->fold_stop[';'] = 0;
     pk->out = part->text;
     StartLine(pk);
 }
@@ -139,16 +141,6 @@ static inline uint64_t BitsBelow(size_t n)
     return n >= 64 ? ~(uint64_t)0 : ((uint64_t)1 << n) - 1;
 }
 
-/* The set bits of x, counted in the word itself: the processors the builds target may lack a
- * counting instruction, and the compiler's fallback is a call per word. */
-static inline int BitCount(uint64_t x)
-{
-    x = x - ((x >> 1) & 0x5555555555555555ull);
-    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return (int)((x * kOnes) >> 56);
-}
-
 /* What a filter holds for a field of length bytes at text: its first two folded bytes, 0 where it has none. */
 static inline uint16_t FilterOf(const unsigned char fold[256], const char *text, size_t length)
 {
@@ -157,69 +149,140 @@ static inline uint16_t FilterOf(const unsigned char fold[256], const char *text,
     return both & kKept[length < 2 ? length : 2];
 }
 
-/* Packs field k of record i from length bytes at from to out; returns the new end of the record's text. */
-static inline char *PackField(DatabasePart *part, const unsigned char fold[256], size_t i, int k, const char *record,
-                              char *out, const char *from, size_t length)
+/* The same for a field that a ';' ends in the line, with fold_stop folding ';' to 0: no field holds a
+ * ';', so the bytes past a short field's text give the zeros themselves, once an empty field reads its
+ * ';' twice. No mask by length. */
+static inline uint16_t FilterBeforeSeparator(const unsigned char fold_stop[256], const char *text, size_t length)
+{
+    return (uint16_t)(fold_stop[(unsigned char)text[0]] | fold_stop[(unsigned char)text[length != 0]] << 8);
+}
+
+/* One record as the fast path builds it: its shape and filters stay in locals until the record is
+ * whole, then go to the part's arrays at once. Text stores may alias anything; locals they cannot. */
+typedef struct FastRecord {
+    RecordShape shape;
+    uint16_t    filters[FILTERED_FIELDS];
+} FastRecord;
+
+/* Packs the text of field k, length bytes at from (cut to its longest text), into the record's text,
+ * which has end bytes so far; returns its new length. The caller sets the filter. */
+static inline size_t PackField(FastRecord *r, int k, char *record, size_t end, const char *from, size_t length)
 {
     if (length > kFieldLongest[k])
         length = kFieldLongest[k];
     char block[32];   /* a fixed-size copy; both buffers have slack for the bytes past the text */
     memcpy(block, from, sizeof block);
-    memcpy(out, block, sizeof block);
+    memcpy(record + end, block, sizeof block);
+    end += length;
+    r->shape.end[k] = (uint8_t)end;
+    return end;
+}
+
+/* PackField, with the filter of a field the line ends early or lacks. */
+static inline size_t PackFilteredField(FastRecord *r, const unsigned char fold[256], int k, char *record, size_t end,
+                                       const char *from, size_t length)
+{
     if (k < FILTERED_FIELDS)
-        part->filters[k][i] = FilterOf(fold, out, length);
-    out += length;
-    part->shapes[i].end[k] = (uint8_t)(out - record);
-    return out;
+        r->filters[k] = FilterOf(fold, from, length < kFieldLongest[k] ? length : kFieldLongest[k]);
+    return PackField(r, k, record, end, from, length);
 }
 
-/* The next separator of a line, from the first block's bits while they last, then the second's. */
-static inline const char *NextSeparator(const char *line, uint64_t *first, uint64_t *second)
+/* The part's arrays as the fast path holds them: copies of the part's pointers and count, which text
+ * stores cannot change, so nothing is loaded again after each record's text. */
+typedef struct FastSink {
+    char        *text;                       /* the part's text block */
+    RecordShape *shapes;
+    uint16_t    *filters[FILTERED_FIELDS];
+    size_t      *block_offsets;
+    size_t       count;                      /* records stored, the part's and these */
+    size_t       capacity;                   /* records the arrays have room for */
+} FastSink;
+
+/* Takes the part's arrays and count into sink. */
+static inline void OpenSink(FastSink *sink, const DatabasePart *part)
 {
-    const char *at;
-    if (*first != 0) {
-        at = line + __builtin_ctzll(*first);
-        *first &= *first - 1;
-    } else {
-        at = line + 64 + __builtin_ctzll(*second);
-        *second &= *second - 1;
+    sink->text = part->text;
+    sink->shapes = part->shapes;
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        sink->filters[k] = part->filters[k];
+    sink->block_offsets = part->block_offsets;
+    sink->count = part->count;
+    sink->capacity = part->capacity;
+}
+
+/* Stores a finished record, its text starting at record, as the sink's next record. */
+static inline void StoreFastRecord(FastSink *sink, const FastRecord *r, const char *record)
+{
+    size_t i = sink->count++;
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        sink->filters[k][i] = r->filters[k];
+    sink->shapes[i] = r->shape;
+    if ((i & ((1u << BLOCK_SHIFT) - 1)) == 0)
+        sink->block_offsets[i >> BLOCK_SHIFT] = (size_t)(record - sink->text);
+}
+
+/* Packs a line of fewer than 64 bytes with at least seven separators, whose bits are separators:
+ * straight code, each field's number known when compiled. Returns the new end of the text, or
+ * NULL when the line has fewer separators. */
+static inline char *PackEightFields(FastRecord *r, const unsigned char fold_stop[256], char *record,
+                                    const char *line, size_t length, uint64_t separators)
+{
+    size_t stop[RECORD_FIELDS];   /* where each field ends in the line */
+    for (int k = 0; k < RECORD_FIELDS - 1; k++) {
+        if (separators == 0)
+            return NULL;
+        stop[k] = (unsigned)__builtin_ctzll(separators);
+        separators &= separators - 1;
     }
-    return at;
-}
-
-/* Packs a line that has all eight fields: straight code, each field's number known when compiled. */
-static char *PackEightFields(DatabasePart *part, const unsigned char fold[256], size_t i, char *record,
-                             const char *line, size_t length, uint64_t first, uint64_t second)
-{
-    const char *s[RECORD_FIELDS + 1];
-    s[0] = line - 1;
-    for (int k = 1; k < RECORD_FIELDS; k++)
-        s[k] = NextSeparator(line, &first, &second);
-    if ((first | second) != 0) {
-        s[RECORD_FIELDS] = NextSeparator(line, &first, &second);
+    if (separators != 0) {
+        stop[RECORD_FIELDS - 1] = (unsigned)__builtin_ctzll(separators);
     } else {
-        s[RECORD_FIELDS] = line + length;
-        if (s[RECORD_FIELDS] > s[RECORD_FIELDS - 1] + 1 && s[RECORD_FIELDS][-1] == '\r')
-            s[RECORD_FIELDS]--;   /* CR LF ends the line */
+        stop[RECORD_FIELDS - 1] = length;
+        if (length > stop[RECORD_FIELDS - 2] + 1 && line[length - 1] == '\r')
+            stop[RECORD_FIELDS - 1]--;   /* CR LF ends the line */
     }
-    char *out = record;
-    out = PackField(part, fold, i, 0, record, out, s[0] + 1, (size_t)(s[1] - s[0] - 1));
-    out = PackField(part, fold, i, 1, record, out, s[1] + 1, (size_t)(s[2] - s[1] - 1));
-    out = PackField(part, fold, i, 2, record, out, s[2] + 1, (size_t)(s[3] - s[2] - 1));
-    out = PackField(part, fold, i, 3, record, out, s[3] + 1, (size_t)(s[4] - s[3] - 1));
-    out = PackField(part, fold, i, 4, record, out, s[4] + 1, (size_t)(s[5] - s[4] - 1));
-    out = PackField(part, fold, i, 5, record, out, s[5] + 1, (size_t)(s[6] - s[5] - 1));
-    out = PackField(part, fold, i, 6, record, out, s[6] + 1, (size_t)(s[7] - s[6] - 1));
-    return PackField(part, fold, i, 7, record, out, s[7] + 1, (size_t)(s[8] - s[7] - 1));
+    size_t end = 0;
+    for (int k = 0; k < RECORD_FIELDS; k++) {
+        size_t start = k == 0 ? 0 : stop[k - 1] + 1;
+        if (k < FILTERED_FIELDS)
+            r->filters[k] = FilterBeforeSeparator(fold_stop, line + start, stop[k] - start);
+        end = PackField(r, k, record, end, line + start, stop[k] - start);
+    }
+    return record + end;
 }
 
-/* Packs a whole ordinary line, one that ends within 128 bytes with no NUL and starts with text;
- * returns the start of the next line, or NULL to leave the line to PackBytes (also when the
- * record cannot be stored, with *stored 0). */
-static const char *PackLineFast(Packer *pk, const char *line, int *stored)
+/* Packs a line of up to 128 bytes field by field, from the separators of its two blocks; fields it
+ * lacks are empty. Returns the new end of the text. */
+static char *PackFieldsInTurn(FastRecord *r, const unsigned char fold[256], char *record, const char *line,
+                              size_t length, const uint64_t separators[2])
 {
-    if (*line == ' ' || *line == '\t' || *line == '\r' || *line == '\n')
-        return NULL;   /* perhaps blank: PackBytes decides */
+    size_t end = 0;
+    const char *from = line;
+    int k = 0;
+    for (int half = 0; half < 2 && k < RECORD_FIELDS; half++) {
+        for (uint64_t bits = separators[half]; bits != 0 && k < RECORD_FIELDS; bits &= bits - 1, k++) {
+            const char *at = line + 64 * half + __builtin_ctzll(bits);
+            end = PackFilteredField(r, fold, k, record, end, from, (size_t)(at - from));
+            from = at + 1;
+        }
+    }
+    if (k < RECORD_FIELDS) {
+        const char *stop = line + length;
+        if (stop > from && stop[-1] == '\r')
+            stop--;   /* CR LF ends the line */
+        end = PackFilteredField(r, fold, k++, record, end, from, (size_t)(stop - from));
+    }
+    for (; k < RECORD_FIELDS; k++)
+        end = PackFilteredField(r, fold, k, record, end, from, 0);
+    return record + end;
+}
+
+/* Packs a whole ordinary line at out as the sink's next record, one that ends within 128 bytes with
+ * no NUL and starts with text; returns the start of the next line, or NULL to leave the line to PackBytes. */
+static inline const char *PackLineFast(FastSink *sink, const Packer *pk, const char *line, char **out)
+{
+    if ((unsigned char)*line <= ' ')
+        return NULL;   /* perhaps blank (spaces, tabs, CRs): PackBytes decides */
     BlockMasks low, high = {0, 0, 0};
     ScanBlock(line, &low);
     size_t length;
@@ -233,40 +296,47 @@ static const char *PackLineFast(Packer *pk, const char *line, int *stored)
     }
     if ((low.nuls & BitsBelow(length)) != 0 || (length > 64 && (high.nuls & BitsBelow(length - 64)) != 0))
         return NULL;
+    FastRecord r;
+    char *record = *out;
+    char *end = length < 64
+                    ? PackEightFields(&r, pk->fold_stop, record, line, length, low.separators & BitsBelow(length))
+                    : NULL;
+    if (end == NULL) {
+        uint64_t separators[2] = {low.separators & BitsBelow(length),
+                                  length > 64 ? high.separators & BitsBelow(length - 64) : 0};
+        end = PackFieldsInTurn(&r, pk->fold, record, line, length, separators);
+    }
+    StoreFastRecord(sink, &r, record);
+    *out = end;
+    return line + length + 1;
+}
+
+/* Packs ordinary lines from p, the start of a line, while 128 bytes remain past it; returns where it
+ * stopped: the first line it leaves to PackBytes. Sets *stored to 0 when a record cannot be stored. */
+static const char *PackLinesFast(Packer *pk, const char *p, const char *end, int *stored)
+{
     DatabasePart *part = pk->part;
-    if (part->count >= part->capacity && !ReserveRecord(part)) {
-        *stored = 0;
-        return NULL;
-    }
-    size_t i = part->count;
-    char *record = pk->out, *out = record;
-    const char *from = line;
-    int k = 0;
-    uint64_t separators[2] = {low.separators & BitsBelow(length),
-                              length > 64 ? high.separators & BitsBelow(length - 64) : 0};
-    if (BitCount(separators[0]) + BitCount(separators[1]) >= RECORD_FIELDS - 1) {
-        out = PackEightFields(part, pk->fold, i, record, line, length, separators[0], separators[1]);
-        k = RECORD_FIELDS;
-    }
-    for (int half = 0; half < 2 && k < RECORD_FIELDS; half++) {
-        for (uint64_t bits = separators[half]; bits != 0 && k < RECORD_FIELDS; bits &= bits - 1, k++) {
-            const char *at = line + 64 * half + __builtin_ctzll(bits);
-            out = PackField(part, pk->fold, i, k, record, out, from, (size_t)(at - from));
-            from = at + 1;
+    char *out = pk->out;
+    FastSink sink;
+    OpenSink(&sink, part);
+    while (end - p >= 128) {
+        if (sink.count >= sink.capacity) {
+            part->count = sink.count;
+            if (!ReserveRecord(part)) {
+                *stored = 0;
+                break;
+            }
+            OpenSink(&sink, part);
         }
+        const char *next = PackLineFast(&sink, pk, p, &out);
+        if (next == NULL)
+            break;
+        p = next;
     }
-    if (k < RECORD_FIELDS) {
-        const char *stop = line + length;
-        if (stop > from && stop[-1] == '\r')
-            stop--;   /* CR LF ends the line */
-        out = PackField(part, pk->fold, i, k++, record, out, from, (size_t)(stop - from));
-    }
-    for (; k < RECORD_FIELDS; k++)
-        out = PackField(part, pk->fold, i, k, record, out, from, 0);
-    CommitRecord(part, (size_t)(record - part->text));
+    part->count = sink.count;
     pk->out = out;
     StartLine(pk);
-    return line + length + 1;
+    return p;
 }
 
 /* Packs from p through the next line end, or to end; returns where it stopped, or NULL when a record cannot be stored. */
@@ -304,16 +374,16 @@ int PackChunk(Packer *pk, const char *chunk, size_t length)
 {
     const char *end = chunk + length;
     for (const char *p = chunk; p < end;) {
-        const char *next = NULL;
-        if (pk->field == 0 && pk->raw == 0 && !pk->cut && end - p >= 128) {
+        if (pk->field == 0 && pk->raw == 0 && !pk->cut) {
             int stored = 1;
-            next = PackLineFast(pk, p, &stored);
+            p = PackLinesFast(pk, p, end, &stored);
             if (!stored)
                 return 0;
+            if (p == end)
+                break;
         }
-        if (next == NULL && (next = PackBytes(pk, p, end)) == NULL)
+        if ((p = PackBytes(pk, p, end)) == NULL)
             return 0;
-        p = next;
     }
     if (length > 0)
         pk->line_open = end[-1] != '\n';

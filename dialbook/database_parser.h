@@ -10,6 +10,7 @@
 typedef struct Packer {
     DatabasePart  *part;                        /* receives each finished record */
     const unsigned char *fold;                  /* byte -> the form the filters hold */
+    unsigned char  fold_stop[256];              /* the same, with ';' as 0 */
     char          *record;                      /* where the open record's text starts in part->text */
     char          *out;                         /* next free byte of part->text */
     RecordShape    shape;                       /* the open record's fields that are closed so far */

@@ -47,8 +47,11 @@ typedef struct DatabaseStore {
     unsigned char fold[256];                  /* byte -> the form comparisons use */
 } DatabaseStore;
 
-/* The longest text of each field, in record order. */
-extern const uint8_t kFieldLongest[RECORD_FIELDS];
+/* The longest text of each field, in record order; known when compiled, so fixed field numbers cost no lookup. */
+inline constexpr uint8_t kFieldLongest[RECORD_FIELDS] = {
+    PHONE_WIDTH - 1, SURNAME_WIDTH - 1, NAME_WIDTH - 1, PATRONYMIC_WIDTH - 1,
+    STREET_WIDTH - 1, HOUSE_WIDTH - 1, BUILDING_WIDTH - 1, FLAT_WIDTH - 1,
+};
 
 /* 32 bytes of 0xFF, then 32 of 0: kKeepBytes + 32 - length masks a 32-byte block to its first length bytes. */
 extern const unsigned char kKeepBytes[64];
