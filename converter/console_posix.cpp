@@ -4,7 +4,7 @@
  */
 #ifndef _WIN32
 
-#include "byte_scan.h"
+#include "chunk_masks.h"
 #include "console.h"
 
 #include <errno.h>
@@ -96,32 +96,60 @@ static int TakeLineFeed(InputFile *file)
     return 1;
 }
 
-/* 1 when any of the count bytes at p is at most Ctrl-Z: a CR or a Ctrl-Z among them (or another
- * control byte) sends the line the careful way. */
-static int HasControlByte(const char *p, size_t count)
+/* Where the bytes that end a line, or need the byte-by-byte way, stand in a chunk: LF, CR, Ctrl-Z. */
+static inline uint32_t LineBreaks(ByteChunk chunk)
 {
-    return FirstByteBelow(p, count, CTRL_Z + 1) < count;
+    return ChunkMatches(chunk, '\n') | ChunkMatches(chunk, '\r') | ChunkMatches(chunk, CTRL_Z);
+}
+
+/* Ends the line copied into line up to its first break, at stop: an LF, or a CR with its LF after
+ * it, becomes the line's newline; the line's length, or 0 for a lone CR, a Ctrl-Z, or a CR whose
+ * next byte is not read yet. */
+static long EndWholeLine(InputFile *file, char *line, size_t stop)
+{
+    const char *p = file->buffer + file->next;
+    size_t taken = stop + 1;   /* file bytes, through the break */
+    if (p[stop] == '\r') {
+        if (stop + 1 >= file->end - file->next || p[stop + 1] != '\n')
+            return 0;
+        taken++;
+    } else if (p[stop] != '\n') {
+        return 0;
+    }
+    line[stop] = '\n';
+    line[stop + 1] = '\0';
+    file->next += taken;
+    file->position += (long long)taken;
+    return (long)(stop + 1);
 }
 
 /* The usual line lies whole in the buffer, ends in LF or CR LF and holds no other CR and no
- * Ctrl-Z: hands it out in one copy; 0 when the line needs the byte-by-byte way. */
+ * Ctrl-Z: copied sixteen bytes at a time while its end is looked for, in one pass; 0 when the line
+ * needs the byte-by-byte way. Chunks may read past the bytes read in (never past the buffer) and
+ * write past the line's NUL (never past size); a break found there does not count. */
 static long TakeWholeLine(InputFile *file, char *line, size_t size)
 {
     const char *p = file->buffer + file->next;
     size_t available = file->end - file->next;
-    const char *lf = (const char *)memchr(p, '\n', available < size ? available : size);
-    if (lf == NULL)
+    size_t limit = available < size - 1 ? available : size - 1;   /* the line's bytes lie in both */
+    size_t room = sizeof file->buffer - file->next;
+    size_t chunks_end = limit;   /* chunks start before it, and each lies whole in the buffer and the line */
+    if (room < CHUNK_SIZE || size < CHUNK_SIZE)
         return 0;
-    size_t taken = (size_t)(lf - p) + 1;            /* file bytes, through the LF */
-    size_t kept = taken - (lf > p && lf[-1] == '\r'); /* what the line holds: the CR of CR LF goes */
-    if (kept > size - 1 || HasControlByte(p, kept - 1))
-        return 0;
-    memcpy(line, p, kept - 1);
-    line[kept - 1] = '\n';
-    line[kept] = '\0';
-    file->next += taken;
-    file->position += (long long)taken;
-    return (long)kept;
+    if (chunks_end > room - (CHUNK_SIZE - 1))
+        chunks_end = room - (CHUNK_SIZE - 1);
+    if (chunks_end > size - (CHUNK_SIZE - 1))
+        chunks_end = size - (CHUNK_SIZE - 1);
+    for (size_t at = 0; at < chunks_end; at += CHUNK_SIZE) {
+        ByteChunk chunk = LoadChunk(p + at);
+        StoreChunk(line + at, chunk);
+        uint32_t breaks = LineBreaks(chunk);
+        if (breaks == 0)
+            continue;
+        size_t stop = at + (size_t)__builtin_ctz(breaks);
+        return stop < limit ? EndWholeLine(file, line, stop) : 0;
+    }
+    return 0;
 }
 
 /* Byte by byte, for lines that cross the buffer's end, hold a lone CR or a Ctrl-Z, or are too long. */

@@ -1,11 +1,16 @@
 // Fuzzing the converter as a whole: the input's bytes as a source listing, converted to a database
 // file. The run must end as documented (0, or 2 for a line that breaks the grammar), leave the
 // listing as it was, and write only well-formed database lines: eight fields between seven ';',
-// each within its longest text, building "42", every line ended by CR LF.
+// each within its longest text, building "42", every line ended by CR LF. The line reader must
+// hand out the reads and positions that Windows text mode gives, with the converter's line buffer
+// and with a short one that puts the buffer's end everywhere.
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "console.h"
 #include "converter.h"
 #include "fuzz_support.h"
 
@@ -41,6 +46,50 @@ size_t CountLineEnds(const std::string &source)
     return lines;
 }
 
+// One read and the input position after it.
+typedef std::pair<std::string, long long> Read;
+
+// The reads of source with a line buffer of size bytes, the plain way: the input ends at a Ctrl-Z,
+// CR LF is one LF, a read ends after an LF or at size - 1 bytes; the position counts file bytes.
+std::vector<Read> ExpectedReads(const std::string &source, size_t size)
+{
+    std::vector<Read> reads;
+    size_t end = source.find('\x1a') != std::string::npos ? source.find('\x1a') : source.size();
+    std::string line;
+    for (size_t i = 0; i < end;) {
+        char c = source[i];
+        i += (c == '\r' && i + 1 < end && source[i + 1] == '\n') ? 2 : 1;
+        line += c == '\r' && source[i - 1] == '\n' ? '\n' : c;
+        if (line.back() == '\n' || line.size() == size - 1) {
+            reads.push_back(Read(line, (long long)i));
+            line.clear();
+        }
+    }
+    if (!line.empty())
+        reads.push_back(Read(line, (long long)end));
+    return reads;
+}
+
+// The reads ReadSourceLine hands out of the file at path with a line buffer of size bytes.
+void CheckReads(const std::string &path, const std::string &source, size_t size)
+{
+    static InputFile file;
+    FUZZ_CHECK(OpenInputFile(&file, path.c_str()), "cannot open the scratch listing");
+    std::vector<Read> expected = ExpectedReads(source, size);
+    std::vector<char> line(size);
+    long length;
+    size_t count = 0;
+    while ((length = ReadSourceLine(&file, line.data(), size)) > 0) {
+        FUZZ_CHECK(count < expected.size(), "more reads than text mode gives");
+        FUZZ_CHECK(line[length] == '\0', "a read is not ended by NUL");
+        FUZZ_CHECK(std::string(line.data(), length) == expected[count].first, "a read differs from text mode's");
+        FUZZ_CHECK(InputPosition(&file) == expected[count].second, "the position after a read is wrong");
+        count++;
+    }
+    FUZZ_CHECK(file.error == 0 && count == expected.size(), "fewer reads than text mode gives");
+    CloseInputFile(&file);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -51,6 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string source(reinterpret_cast<const char *>(data), size);
     std::string input = WriteScratch("fuzz_morwen_source.txt", source);
     std::string output = WriteScratch("fuzz_morwen_database.txt", "left from an earlier run");
+
+    CheckReads(input, source, LINE_BUFFER_SIZE);
+    CheckReads(input, source, 2 + (size > 0 ? data[0] % 80 : 0));
 
     memset(&g_tokenizer, 0, sizeof g_tokenizer);
     int status = ConvertFile(output.c_str(), input.c_str());
