@@ -13,8 +13,8 @@ static_assert(LINE_BLOCK_SIZE == 128, "the stops of a block are kept in two 64-b
 static_assert(LINE_BLOCK_SIZE <= LINE_BUFFER_SIZE, "a block is read from the line buffer");
 
 /* Where the bytes that end the scans stand in the text, bit i for byte i (bytes 64 to 127 in the
- * second word). Nothing at or after the NUL that ends the text is set, so a scan that finds no
- * stop ran out of text, as the tokenizer's would at that NUL. */
+ * second word). Of the bytes at and after the NUL that ends the text only the NUL itself is set,
+ * in every mask: a scan that stops there ran out of text, as the tokenizer's would at that NUL. */
 typedef struct LineStops {
     uint64_t field_ends[2];   /* ';' or newline: end a field */
     uint64_t word_ends[2];    /* space or newline: end the word before the surname */
@@ -22,45 +22,51 @@ typedef struct LineStops {
     size_t   length;          /* where the NUL that ends the text stands */
 } LineStops;
 
-/* Adds the stops of the sixteen bytes at line + at to stops; 1 when the text's NUL is among them. */
-static inline int AddChunkStops(const char *line, size_t at, LineStops *stops)
+/* The stops of the 64 bytes at line + 64 * half into word half of stops; 1 when the text's NUL is
+ * among them. Reads end with the chunk that holds the NUL. */
+static inline int FindHalfStops(const char *line, int half, LineStops *stops)
 {
-    ByteChunk chunk = LoadChunk(line + at);
-    uint32_t nuls = ChunkMatches(chunk, '\0');
-    uint32_t text = nuls != 0 ? (nuls & (0u - nuls)) - 1 : 0xFFFFu;   /* the bytes before the NUL */
-    uint32_t newlines = ChunkMatches(chunk, '\n');
-    uint32_t spaces = ChunkMatches(chunk, ' ') & text;
-    size_t word = at / 64, shift = at % 64;
-    stops->field_ends[word] |= (uint64_t)((ChunkMatches(chunk, ';') | newlines) & text) << shift;
-    stops->word_ends[word] |= (uint64_t)(spaces | (newlines & text)) << shift;
-    stops->spaces[word] |= (uint64_t)spaces << shift;
-    if (nuls == 0)
-        return 0;
-    stops->length = at + (size_t)__builtin_ctz(nuls);
-    return 1;
+    uint64_t field_ends = 0, word_ends = 0, spaces = 0;
+    int ended = 0;
+    for (int at = 0; at < 64 && !ended; at += CHUNK_SIZE) {
+        ByteChunk chunk = LoadChunk(line + 64 * half + at);
+        uint32_t nuls = ChunkMatches(chunk, '\0');
+        uint32_t text = (nuls & (0u - nuls)) - 1;   /* the bytes before the NUL (all when none) */
+        uint32_t newlines = ChunkMatches(chunk, '\n');
+        uint32_t space = ChunkMatches(chunk, ' ');
+        uint32_t end = nuls & (0u - nuls);          /* the NUL itself stops every scan */
+        field_ends |= (uint64_t)(((ChunkMatches(chunk, ';') | newlines) & text) | end) << at;
+        word_ends |= (uint64_t)(((space | newlines) & text) | end) << at;
+        spaces |= (uint64_t)((space & text) | end) << at;
+        if (nuls != 0) {
+            stops->length = (size_t)(64 * half + at + __builtin_ctz(nuls));
+            ended = 1;
+        }
+    }
+    stops->field_ends[half] = field_ends;
+    stops->word_ends[half] = word_ends;
+    stops->spaces[half] = spaces;
+    return ended;
 }
 
-/* Fills stops for the text at line; 1, or 0 when the text does not end within the block. Reads end
- * with the chunk that holds the NUL. */
+/* Fills stops for the text at line; 1, or 0 when the text does not end within the block. */
 static int FindStops(const char *line, LineStops *stops)
 {
-    for (int i = 0; i < 2; i++)
-        stops->field_ends[i] = stops->word_ends[i] = stops->spaces[i] = 0;
-    for (size_t at = 0; at < LINE_BLOCK_SIZE; at += CHUNK_SIZE)
-        if (AddChunkStops(line, at, stops))
-            return 1;
-    return 0;
+    if (FindHalfStops(line, 0, stops)) {
+        stops->field_ends[1] = stops->word_ends[1] = stops->spaces[1] = 0;
+        return 1;
+    }
+    return FindHalfStops(line, 1, stops);
 }
 
-/* The first stop of mask at or after from (below LINE_BLOCK_SIZE), or limit when none comes before it. */
+/* The first stop of mask at or after from, which is at most the text's length (where every mask
+ * has its last stop), or limit when that comes first. */
 static inline size_t NextStop(const uint64_t mask[2], size_t from, size_t limit)
 {
     uint64_t onward = ~0ull << (from % 64);
     uint64_t low = from < 64 ? mask[0] & onward : 0;
-    uint64_t high = from < 64 ? mask[1] : mask[1] & onward;
     size_t stop = low != 0 ? (size_t)__builtin_ctzll(low)
-                : high != 0 ? 64 + (size_t)__builtin_ctzll(high)
-                : LINE_BLOCK_SIZE;
+                           : 64 + (size_t)__builtin_ctzll(from < 64 ? mask[1] : mask[1] & onward);
     return stop < limit ? stop : limit;
 }
 
