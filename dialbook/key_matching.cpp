@@ -121,7 +121,9 @@ static int RememberedMatch(CompiledKey *key, const KeyField *k, const unsigned c
         hash = (hash ^ words[w]) * 0x9E3779B97F4A7C15ull;
     }
     MemoSlot *slot = &key->memo[(hash >> 40) & (MEMO_SLOTS - 1)];
-    if (slot->length == length && memcmp(slot->words, words, sizeof words) == 0)
+    uint64_t differ = (slot->words[0] ^ words[0]) | (slot->words[1] ^ words[1]) | (slot->words[2] ^ words[2]) |
+                      (slot->words[3] ^ words[3]);
+    if (slot->length == length && differ == 0)
         return slot->verdict;
     int verdict = PatternMatches(k, text, length, fold);
     memcpy(slot->words, words, sizeof words);
