@@ -24,3 +24,8 @@ target_include_directories(test_chunk_masks_words PRIVATE ${PROJECT_SOURCE_DIR}/
 target_compile_definitions(test_chunk_masks_words PRIVATE CHUNK_MASKS_WORDS)
 target_link_libraries(test_chunk_masks_words PRIVATE GTest::gtest_main)
 dialbook_add_gtest(test_chunk_masks_words)
+
+# The line reader of this platform against text mode's reads.
+add_executable(test_line_reader test_line_reader.cpp)
+target_link_libraries(test_line_reader PRIVATE morwen_convert GTest::gtest_main)
+dialbook_add_gtest(test_line_reader)
