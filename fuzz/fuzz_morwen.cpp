@@ -13,6 +13,7 @@
 #include "console.h"
 #include "converter.h"
 #include "fuzz_support.h"
+#include "text_mode_reads.h"
 
 namespace {
 
@@ -46,36 +47,14 @@ size_t CountLineEnds(const std::string &source)
     return lines;
 }
 
-// One read and the input position after it.
-typedef std::pair<std::string, long long> Read;
-
-// The reads of source with a line buffer of size bytes, the plain way: the input ends at a Ctrl-Z,
-// CR LF is one LF, a read ends after an LF or at size - 1 bytes; the position counts file bytes.
-std::vector<Read> ExpectedReads(const std::string &source, size_t size)
-{
-    std::vector<Read> reads;
-    size_t end = source.find('\x1a') != std::string::npos ? source.find('\x1a') : source.size();
-    std::string line;
-    for (size_t i = 0; i < end;) {
-        char c = source[i];
-        i += (c == '\r' && i + 1 < end && source[i + 1] == '\n') ? 2 : 1;
-        line += c == '\r' && source[i - 1] == '\n' ? '\n' : c;
-        if (line.back() == '\n' || line.size() == size - 1) {
-            reads.push_back(Read(line, (long long)i));
-            line.clear();
-        }
-    }
-    if (!line.empty())
-        reads.push_back(Read(line, (long long)end));
-    return reads;
-}
+typedef TextModeRead Read;
 
 // The reads ReadSourceLine hands out of the file at path with a line buffer of size bytes.
 void CheckReads(const std::string &path, const std::string &source, size_t size)
 {
     static InputFile file;
     FUZZ_CHECK(OpenInputFile(&file, path.c_str()), "cannot open the scratch listing");
-    std::vector<Read> expected = ExpectedReads(source, size);
+    std::vector<Read> expected = TextModeReads(source, size);
     std::vector<char> line(size);
     long length;
     size_t count = 0;

@@ -27,5 +27,6 @@ dialbook_add_gtest(test_chunk_masks_words)
 
 # The line reader of this platform against text mode's reads.
 add_executable(test_line_reader test_line_reader.cpp)
+target_include_directories(test_line_reader PRIVATE ${PROJECT_SOURCE_DIR}/fuzz)   # the text-mode model
 target_link_libraries(test_line_reader PRIVATE morwen_convert GTest::gtest_main)
 dialbook_add_gtest(test_line_reader)

@@ -2,6 +2,7 @@
 // wherever the end of a read-ahead block falls in a line.
 #include "console.h"
 #include "converter.h"
+#include "text_mode_reads.h"
 
 #include <gtest/gtest.h>
 
@@ -24,29 +25,7 @@ const bool kWindowsTextMode = true;
 const bool kWindowsTextMode = false;
 #endif
 
-// One read and the input position after it.
-typedef std::pair<std::string, long long> Read;
-
-// The reads of source with a line buffer of size bytes, the plain way: the input ends at a Ctrl-Z,
-// CR LF is one LF, a read ends after an LF or at size - 1 bytes; the position counts file bytes.
-std::vector<Read> TextModeReads(const std::string &source, size_t size)
-{
-    std::vector<Read> reads;
-    size_t end = source.find('\x1a') != std::string::npos ? source.find('\x1a') : source.size();
-    std::string line;
-    for (size_t i = 0; i < end;) {
-        bool crlf = source[i] == '\r' && i + 1 < end && source[i + 1] == '\n';
-        line += crlf ? '\n' : source[i];
-        i += crlf ? 2 : 1;
-        if (line.back() == '\n' || line.size() == size - 1) {
-            reads.push_back(Read(line, (long long)i));
-            line.clear();
-        }
-    }
-    if (!line.empty())
-        reads.push_back(Read(line, (long long)end));
-    return reads;
-}
+typedef TextModeRead Read;
 
 // Every read ReadSourceLine hands out of the file at path, with the position after each.
 std::vector<Read> ReaderReads(const std::string &path)
