@@ -27,7 +27,7 @@ typedef struct KeyField {
 
 /* Directory fields repeat: the same surname or street stands in thousands of records. So the
  * verdicts of one pattern are kept for the field texts last seen, in a small table by hash. */
-#define MEMO_SLOTS 1024
+#define MEMO_SLOTS 8192
 #define MEMO_UNUSED 0xFF
 
 typedef struct MemoSlot {
