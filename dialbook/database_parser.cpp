@@ -217,15 +217,14 @@ static inline void StoreFastRecord(FastSink *sink, const FastRecord *r, const ch
     for (int k = 0; k < FILTERED_FIELDS; k++)
         sink->filters[k][i] = r->filters[k];
     sink->shapes[i] = r->shape;
-    if ((i & ((1u << BLOCK_SHIFT) - 1)) == 0)
-        sink->block_offsets[i >> BLOCK_SHIFT] = (size_t)(record - sink->text);
+    NoteBlockOffset(sink->block_offsets, i, (size_t)(record - sink->text));
 }
 
-/* Packs a line of fewer than 64 bytes with at least seven separators, whose bits are separators:
- * straight code, each field's number known when compiled. Returns the new end of the text, or
- * NULL when the line has fewer separators. */
+/* Packs a line of fewer than 64 bytes with at least seven separators, whose bits are separators,
+ * and whose text ends at text_end: straight code, each field's number known when compiled. Returns
+ * the new end of the record's text, or NULL when the line has fewer separators. */
 static inline char *PackEightFields(FastRecord *r, const unsigned char fold_stop[256], char *record,
-                                    const char *line, size_t length, uint64_t separators)
+                                    const char *line, size_t text_end, uint64_t separators)
 {
     size_t stop[RECORD_FIELDS];   /* where each field ends in the line */
     for (int k = 0; k < RECORD_FIELDS - 1; k++) {
@@ -234,13 +233,7 @@ static inline char *PackEightFields(FastRecord *r, const unsigned char fold_stop
         stop[k] = (unsigned)__builtin_ctzll(separators);
         separators &= separators - 1;
     }
-    if (separators != 0) {
-        stop[RECORD_FIELDS - 1] = (unsigned)__builtin_ctzll(separators);
-    } else {
-        stop[RECORD_FIELDS - 1] = length;
-        if (length > stop[RECORD_FIELDS - 2] + 1 && line[length - 1] == '\r')
-            stop[RECORD_FIELDS - 1]--;   /* CR LF ends the line */
-    }
+    stop[RECORD_FIELDS - 1] = separators != 0 ? (unsigned)__builtin_ctzll(separators) : text_end;
     size_t end = 0;
     for (int k = 0; k < RECORD_FIELDS; k++) {
         size_t start = k == 0 ? 0 : stop[k - 1] + 1;
@@ -251,10 +244,10 @@ static inline char *PackEightFields(FastRecord *r, const unsigned char fold_stop
     return record + end;
 }
 
-/* Packs a line of up to 128 bytes field by field, from the separators of its two blocks; fields it
- * lacks are empty. Returns the new end of the text. */
+/* Packs a line of up to 128 bytes, whose text ends at text_end, field by field from the separators
+ * of its two blocks; fields it lacks are empty. Returns the new end of the record's text. */
 static char *PackFieldsInTurn(FastRecord *r, const unsigned char fold[256], char *record, const char *line,
-                              size_t length, const uint64_t separators[2])
+                              size_t text_end, const uint64_t separators[2])
 {
     size_t end = 0;
     const char *from = line;
@@ -266,12 +259,8 @@ static char *PackFieldsInTurn(FastRecord *r, const unsigned char fold[256], char
             from = at + 1;
         }
     }
-    if (k < RECORD_FIELDS) {
-        const char *stop = line + length;
-        if (stop > from && stop[-1] == '\r')
-            stop--;   /* CR LF ends the line */
-        end = PackFilteredField(r, fold, k++, record, end, from, (size_t)(stop - from));
-    }
+    if (k < RECORD_FIELDS)
+        end = PackFilteredField(r, fold, k++, record, end, from, (size_t)(line + text_end - from));
     for (; k < RECORD_FIELDS; k++)
         end = PackFilteredField(r, fold, k, record, end, from, 0);
     return record + end;
@@ -296,15 +285,18 @@ static inline const char *PackLineFast(FastSink *sink, const Packer *pk, const c
     }
     if ((low.nuls & BitsBelow(length)) != 0 || (length > 64 && (high.nuls & BitsBelow(length - 64)) != 0))
         return NULL;
+    /* A CR right before the LF is no text; it is no separator, so it could only end the line's last
+     * field. The line has a byte before its LF: its first byte is above a space. */
+    size_t text_end = length - (line[length - 1] == '\r');
     FastRecord r;
     char *record = *out;
     char *end = length < 64
-                    ? PackEightFields(&r, pk->fold_stop, record, line, length, low.separators & BitsBelow(length))
+                    ? PackEightFields(&r, pk->fold_stop, record, line, text_end, low.separators & BitsBelow(length))
                     : NULL;
     if (end == NULL) {
         uint64_t separators[2] = {low.separators & BitsBelow(length),
                                   length > 64 ? high.separators & BitsBelow(length - 64) : 0};
-        end = PackFieldsInTurn(&r, pk->fold, record, line, length, separators);
+        end = PackFieldsInTurn(&r, pk->fold, record, line, text_end, separators);
     }
     StoreFastRecord(sink, &r, record);
     *out = end;

@@ -63,7 +63,8 @@ int StoreRecord(DatabasePart *part, const RecordShape *shape, const uint16_t fil
     part->shapes[i] = *shape;
     for (int k = 0; k < FILTERED_FIELDS; k++)
         part->filters[k][i] = filters[k];
-    CommitRecord(part, text_offset);
+    NoteBlockOffset(part->block_offsets, i, text_offset);
+    part->count = i + 1;
     return 1;
 }
 

@@ -65,12 +65,11 @@ int ReserveRecord(DatabasePart *part);
 /* Gives every per-record array room for capacity records at least; 0 when memory runs out. */
 int ReserveRecords(DatabasePart *part, size_t capacity);
 
-/* Counts in the record at index part->count, whose text starts at text_offset and whose arrays are filled. */
-static inline void CommitRecord(DatabasePart *part, size_t text_offset)
+/* Notes where record i's text starts when it is the first of its block. */
+static inline void NoteBlockOffset(size_t *block_offsets, size_t i, size_t text_offset)
 {
-    size_t i = part->count++;
     if ((i & ((1u << BLOCK_SHIFT) - 1)) == 0)
-        part->block_offsets[i >> BLOCK_SHIFT] = text_offset;
+        block_offsets[i >> BLOCK_SHIFT] = text_offset;
 }
 
 /* Appends a record whose text already stands at text_offset; 1, or 0 as ReserveRecord. */
