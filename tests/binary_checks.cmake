@@ -16,3 +16,12 @@ if(TARGET velkor)
     add_test(NAME velkor_exe_imports
         COMMAND ${CHECK_BINARY} -DFILE=$<TARGET_FILE:velkor> -P ${PROJECT_SOURCE_DIR}/cmake/check_windows_binary.cmake)
 endif()
+
+# Where 32-bit programs cannot run, scripts/test runs only these (ctest -L static).
+set_tests_properties(dialbook_dll_exports_and_imports PROPERTIES LABELS static)
+if(TARGET morwen)
+    set_tests_properties(morwen_exe_imports PROPERTIES LABELS static)
+endif()
+if(TARGET velkor)
+    set_tests_properties(velkor_exe_imports PROPERTIES LABELS static)
+endif()

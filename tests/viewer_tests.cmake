@@ -51,3 +51,9 @@ set_tests_properties(velkor_end_to_end PROPERTIES FIXTURES_REQUIRED viewer_displ
 add_executable(velkor_search_timing windows_text.cpp velkor_driver.cpp velkor_search_timing.cpp)
 target_link_libraries(velkor_search_timing PRIVATE comctl32)
 add_dependencies(velkor_search_timing velkor dialbook)
+
+# Not a test: scripts/check-package starts the unpacked zip's velkor.exe with it.
+add_executable(velkor_start_check windows_text.cpp velkor_driver.cpp velkor_start_check.cpp)
+target_compile_options(velkor_start_check PRIVATE -municode)
+target_link_options(velkor_start_check PRIVATE -municode)
+target_link_libraries(velkor_start_check PRIVATE comctl32)
