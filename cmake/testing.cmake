@@ -14,11 +14,21 @@ endif()
 include(GoogleTest)
 
 # Registers a GoogleTest program: each case on its own natively; under Wine the whole program
-# as one test, since every Wine start costs about a second.
+# as one test, since every Wine start costs about a second. It runs in the test folder; a program
+# whose cases share names with another's is given a name after the target: its cases are then
+# registered under that name and run in a folder of that name, so that neither program's
+# scratch files nor test properties meet the other's.
 function(dialbook_add_gtest target)
+    set(folder ${CMAKE_CURRENT_BINARY_DIR})
+    set(prefix "")
+    if(ARGC GREATER 1)
+        set(folder ${CMAKE_CURRENT_BINARY_DIR}/${ARGV1})
+        set(prefix ${ARGV1}.)
+        file(MAKE_DIRECTORY ${folder})
+    endif()
     if(CMAKE_CROSSCOMPILING)
-        add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+        add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${folder})
     else()
-        gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} DISCOVERY_TIMEOUT 60)
+        gtest_discover_tests(${target} WORKING_DIRECTORY ${folder} TEST_PREFIX "${prefix}" DISCOVERY_TIMEOUT 60)
     endif()
 endfunction()

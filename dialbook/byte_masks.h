@@ -1,8 +1,7 @@
 /* byte_masks.h - where the bytes that shape a database line stand in a block of 64 bytes.
- * ScanBlockWords compares eight bytes at a time in a 64-bit word and builds everywhere; with SSE2,
- * ScanBlockSse2 compares sixteen at once. ScanBlock is the SSE2 one where there is SSE2, unless
- * BYTE_MASKS_WORDS asks for the words (the 32-bit Windows build has no SSE2, and a test build runs
- * its path). Both give the same masks: bit i is set when byte i of the block is the byte looked for.
+ * ScanBlockWords compares eight bytes at a time in a 64-bit word and builds everywhere; ScanBlockSse2
+ * compares sixteen at once, in code compiled for SSE2. Both give the same masks: bit i is set when
+ * byte i of the block is the byte looked for.
  */
 #ifndef DIALBOOK_BYTE_MASKS_H
 #define DIALBOOK_BYTE_MASKS_H
@@ -76,16 +75,6 @@ static inline void ScanBlockWords(const char *p, BlockMasks *masks)
         masks->newlines |= ZeroByteBits(word ^ (ones * '\n')) << (8 * i);
         masks->nuls |= ZeroByteBits(word) << (8 * i);
     }
-}
-
-/* Fills masks for the 64 bytes at p, all of which must be readable. */
-static inline void ScanBlock(const char *p, BlockMasks *masks)
-{
-#if defined(__SSE2__) && !defined(BYTE_MASKS_WORDS)
-    ScanBlockSse2(p, masks);
-#else
-    ScanBlockWords(p, masks);
-#endif
 }
 
 #endif /* DIALBOOK_BYTE_MASKS_H */

@@ -1,37 +1,72 @@
 /* database_parser.h - turning a database file's bytes into packed records, a chunk at a time,
- * so that the file never has to be in memory whole.
+ * so that the file never has to be in memory whole. The records go into segments that packing
+ * starts as it needs them. Ordinary lines take a fast way, built twice (fast_lines.h): with SSE2
+ * and with 64-bit words; which one runs is chosen when packing begins.
  */
 #ifndef DIALBOOK_DATABASE_PARSER_H
 #define DIALBOOK_DATABASE_PARSER_H
 
 #include "database_store.h"
 
+typedef struct Packer Packer;
+
+/* Packs ordinary lines from p, the start of a line, while 128 bytes remain before end; returns where
+ * it stopped, or NULL when memory for a new segment runs out. */
+typedef const char *PackLinesFn(Packer *packer, const char *p, const char *end);
+
 /* Where packing stands between two chunks of the file. */
-typedef struct Packer {
-    DatabasePart  *part;                        /* receives each finished record */
+struct Packer {
+    SegmentList     *list;                      /* receives the segments, in file order */
+    DatabaseSegment *segment;                   /* the one records go into now */
+    PackLinesFn     *pack_lines;                /* the fast way for ordinary lines */
     const unsigned char *fold;                  /* byte -> the form the filters hold */
     unsigned char  fold_stop[256];              /* the same, with ';' as 0 */
-    char          *record;                      /* where the open record's text starts in part->text */
-    char          *out;                         /* next free byte of part->text */
+    char          *record;                      /* where the open record's text starts in segment->text */
+    char          *out;                         /* next free byte of segment->text */
+    char          *switch_at;                   /* a record starting past it may not fit: a new segment first */
+    const char    *chunk;                       /* the chunk being packed */
+    uint64_t       chunk_offset;                /* where the chunk stands in the file */
+    uint64_t       start;                       /* where the job's bytes start in the file */
+    uint64_t       text_end;                    /* the job's text comes from file bytes before it */
+    uint64_t       sample_bytes;                /* file bytes and records seen, to size the next segment */
+    uint64_t       sample_records;
+    uint64_t       text_bytes;                  /* text of the segments closed so far */
     RecordShape    shape;                       /* the open record's fields that are closed so far */
-    uint16_t       filters[FILTERED_FIELDS];    /* the open record's first bytes of its filtered fields */
+    uint16_t       filters[FILTERED_FIELDS];    /* the open record's filters of its closed fields */
     int            field;                       /* the open field; RECORD_FIELDS once past the eighth */
     size_t         raw;                         /* bytes the open field has in the file so far */
     int            cut;                         /* 1 after a NUL in the open field: the rest is not text */
     int            blank;                       /* 1 while the line holds only spaces, tabs and CRs */
     int            line_open;                   /* 1 when bytes have come since the last line end */
-} Packer;
+};
 
 /* Bytes a chunk must have readable after its end. */
 #define CHUNK_SLACK 32
 
-/* Starts packing into part, whose text must have room for all the bytes it will be given plus TEXT_SLACK. */
-void BeginPacking(Packer *packer, DatabasePart *part, const unsigned char fold[256]);
+/* Starts packing into list the file bytes from start that end before text_end (or, for the last
+ * line, cross it: at most a record's text more), first_length bytes of which are in first, the first
+ * chunk; it sizes the first segment from them. 1, or 0 when memory runs out. */
+int BeginPacking(Packer *packer, SegmentList *list, const unsigned char fold[256], uint64_t start, uint64_t text_end,
+                 const char *first, size_t first_length);
 
-/* Packs the next length bytes of the file; 1, or 0 when memory runs out or the count would not fit an int. */
-int PackChunk(Packer *packer, const char *chunk, size_t length);
+/* Packs the next length bytes of the file, which stand at offset; 1, or 0 when memory runs out. */
+int PackChunk(Packer *packer, const char *chunk, size_t length, uint64_t offset);
 
-/* Ends the last line if the file did not; 1, or 0 as PackChunk. */
+/* Ends the last line if the file did not, and the last segment; 1, or 0 as PackChunk. */
 int FinishPacking(Packer *packer);
+
+/* Starts a new line: no field closed yet. */
+static inline void StartLine(Packer *pk)
+{
+    pk->record = pk->out;
+    pk->field = 0;
+    pk->raw = 0;
+    pk->cut = 0;
+    pk->blank = 1;
+}
+
+/* Before a record starts at p in the chunk: a new segment when this one has no room left for it;
+ * 1, or 0 when memory runs out. */
+int MakeRoomForRecord(Packer *pk, const char *p);
 
 #endif /* DIALBOOK_DATABASE_PARSER_H */

@@ -1,7 +1,7 @@
 /* database_search.cpp - walking the store for the next record that passes a key.
- * When a key field has literal leading text in a filtered field, its filter column picks
- * the candidates and only they are read; otherwise every record is tested in turn.
- * Defines PickFilterField and FindNextMatch.
+ * When a key field has literal leading text in a filtered field, its filter column picks the
+ * candidates and only they are read, in batches whose memory is asked for ahead; otherwise every
+ * record is tested in turn. Defines PickFilterField, RestartCursor and FindNextMatch.
  */
 #include "database_search.h"
 
@@ -11,7 +11,7 @@ int PickFilterField(const CompiledKey *key)
     int best_literal = 0;
     for (int i = 0; i < key->count; i++) {
         const KeyField *k = &key->fields[i];
-        int literal = k->literal > 2 ? 2 : k->literal;
+        int literal = k->literal > 3 ? 3 : k->literal;
         if (k->field < FILTERED_FIELDS && literal > best_literal) {
             best = i;
             best_literal = literal;
@@ -20,43 +20,136 @@ int PickFilterField(const CompiledKey *key)
     return best;
 }
 
-/* Tests only the part's records whose filter agrees with the key's first bytes; 1 with *found and *offset set. */
-static int FindFiltered(const DatabasePart *part, const unsigned char fold[256], CompiledKey *key, size_t from,
-                        size_t *found, size_t *offset)
+void RestartCursor(SearchCursor *cursor, size_t next)
 {
-    const KeyField *driver = &key->fields[key->filter];
-    const uint16_t *column = part->filters[driver->field];
-    uint16_t want = driver->text[0];
-    uint16_t mask = 0x00FF;
-    if (driver->literal >= 2) {
-        want |= (uint16_t)(driver->text[1] << 8);
-        mask = 0xFFFF;
-    }
-    for (size_t i = from; i < part->count; i++) {
-        if ((column[i] & mask) != want)
-            continue;
-        size_t at = RecordOffset(part, i);
-        if (RecordMatches(key, fold, part->text + at, &part->shapes[i])) {
-            *found = i;
-            *offset = at;
-            return 1;
-        }
-    }
-    return 0;
+    cursor->next = next;
+    cursor->primed = 0;
 }
 
-/* Tests every record of the part in turn, keeping its text offset as it goes; 1 with *found and *offset set. */
-static int FindScanning(const DatabasePart *part, const unsigned char fold[256], CompiledKey *key, size_t from,
-                        size_t *found, size_t *offset)
+/* The segment that holds record number next, looked for first where the last one was found; the
+ * number of segments when none does. */
+static size_t SegmentOf(const SegmentList *list, size_t hint, size_t next)
 {
-    if (from >= part->count)
-        return 0;
-    size_t at = RecordOffset(part, from);
-    for (size_t i = from; i < part->count; i++) {
-        const RecordShape *shape = &part->shapes[i];
-        if (RecordMatches(key, fold, part->text + at, shape)) {
-            *found = i;
-            *offset = at;
+    for (size_t s = hint; s < list->count && s <= hint + 1; s++)
+        if (list->segments[s].first <= next && next < list->segments[s].first + list->segments[s].count)
+            return s;
+    size_t low = 0, high = list->count;   /* the first segment that ends past next */
+    while (low < high) {
+        size_t middle = low + (high - low) / 2;
+        if (list->segments[middle].first + list->segments[middle].count <= next)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+/* ---------------------------------------------------------------- filtered */
+
+/* What the filter column must hold for the key's first bytes to be there. */
+typedef struct FilterTest {
+    const uint16_t *column;
+    uint16_t        want;
+    uint16_t        mask;
+} FilterTest;
+
+static FilterTest MakeFilterTest(const DatabaseSegment *segment, const KeyField *driver)
+{
+    FilterTest test;
+    test.column = segment->filters[driver->field];
+    test.mask = FilterMask(driver->literal);
+    test.want = FilterOfBytes(driver->text[0], driver->text[1], driver->text[2]) & test.mask;
+    return test;
+}
+
+/* Fills batch with the next candidates from *scan on, moving *scan past them, and asks for their
+ * shapes and text offsets. Branch-free: every record is written down, and only a candidate kept. */
+static void Gather(const DatabaseSegment *segment, const FilterTest *test, size_t *scan, CandidateBatch *batch)
+{
+    size_t i = *scan, n = 0;
+    for (; i < segment->count && n < CANDIDATE_BATCH; i++) {
+        batch->index[n] = (uint32_t)i;
+        n += (test->column[i] & test->mask) == test->want;
+    }
+    *scan = i;
+    batch->count = (int)n;
+    for (size_t j = 0; j < n; j++) {
+        __builtin_prefetch(&segment->block_offsets[batch->index[j] >> BLOCK_SHIFT]);
+        __builtin_prefetch(&segment->shapes[batch->index[j]]);
+    }
+}
+
+/* Works out where each candidate's text starts and asks for it: its first and last cache lines,
+ * and the one between, which a record of more than 64 bytes may need. */
+static void LocateText(const DatabaseSegment *segment, CandidateBatch *batch)
+{
+    for (int j = 0; j < batch->count; j++) {
+        size_t at = RecordOffset(segment, batch->index[j]);
+        const char *text = segment->text + at;
+        batch->offset[j] = (uint32_t)at;
+        __builtin_prefetch(text);
+        __builtin_prefetch(text + 64);
+        __builtin_prefetch(text + segment->shapes[batch->index[j]].end[RECORD_FIELDS - 1] + 31);
+    }
+}
+
+/* Tries the segment's candidates from the cursor on, keeping the ring of batches full; 1 with
+ * *found set and the cursor past it, or 0 when the segment has no more. */
+static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                        SearchCursor *cursor, FoundRecord *found)
+{
+    FilterTest test = MakeFilterTest(segment, &key->fields[key->filter]);
+    CandidateBatch *batches = cursor->batches;
+    if (!cursor->primed) {
+        cursor->scan = cursor->next - segment->first;
+        cursor->head = 0;
+        cursor->tried = 0;
+        batches[0].count = 0;
+        Gather(segment, &test, &cursor->scan, &batches[1]);
+        LocateText(segment, &batches[1]);
+        Gather(segment, &test, &cursor->scan, &batches[2]);
+        cursor->primed = 1;
+    }
+    for (;;) {
+        const CandidateBatch *trying = &batches[cursor->head];
+        while (cursor->tried < trying->count) {
+            int j = cursor->tried++;
+            const RecordShape *shape = &segment->shapes[trying->index[j]];
+            if (RecordMatches(key, fold, segment->text + trying->offset[j], shape)) {
+                found->index = segment->first + trying->index[j];
+                found->text = segment->text + trying->offset[j];
+                found->shape = shape;
+                cursor->next = found->index + 1;
+                return 1;
+            }
+        }
+        CandidateBatch *located = &batches[(cursor->head + 1) % 3];
+        CandidateBatch *gathered = &batches[(cursor->head + 2) % 3];
+        if (located->count == 0 && gathered->count == 0 && cursor->scan >= segment->count)
+            return 0;
+        LocateText(segment, gathered);
+        cursor->head = (cursor->head + 1) % 3;
+        cursor->tried = 0;
+        Gather(segment, &test, &cursor->scan, &batches[(cursor->head + 2) % 3]);
+    }
+}
+
+/* ---------------------------------------------------------------- every record */
+
+/* Tests every record of the segment from the cursor on, keeping its text offset as it goes; 1 with
+ * *found set and the cursor past it, or 0. */
+static int FindScanning(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                        SearchCursor *cursor, FoundRecord *found)
+{
+    size_t from = cursor->next - segment->first;
+    size_t at = RecordOffset(segment, from);
+    for (size_t i = from; i < segment->count; i++) {
+        const RecordShape *shape = &segment->shapes[i];
+        if (RecordMatches(key, fold, segment->text + at, shape)) {
+            found->index = segment->first + i;
+            found->text = segment->text + at;
+            found->shape = shape;
+            cursor->next = found->index + 1;
             return 1;
         }
         at += shape->end[RECORD_FIELDS - 1];
@@ -64,24 +157,23 @@ static int FindScanning(const DatabasePart *part, const unsigned char fold[256],
     return 0;
 }
 
-int FindNextMatch(const DatabaseStore *store, CompiledKey *key, size_t from, FoundRecord *found)
+int FindNextMatch(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found)
 {
-    size_t base = 0;
-    for (int p = 0; p < STORE_PARTS; p++) {
-        const DatabasePart *part = &store->parts[p];
-        size_t local = from > base ? from - base : 0;
-        size_t offset = 0;
-        int hit = 0;
-        if (local < part->count)
-            hit = key->filter >= 0 ? FindFiltered(part, store->fold, key, local, &local, &offset)
-                                   : FindScanning(part, store->fold, key, local, &local, &offset);
-        if (hit) {
-            found->index = base + local;
-            found->text = part->text + offset;
-            found->shape = &part->shapes[local];
-            return 1;
+    const SegmentList *list = &store->list;
+    for (size_t s = SegmentOf(list, cursor->segment, cursor->next); s < list->count; s++) {
+        const DatabaseSegment *segment = &list->segments[s];
+        if (s != cursor->segment) {
+            cursor->segment = s;
+            cursor->primed = 0;
         }
-        base += part->count;
+        if (cursor->next < segment->first)
+            cursor->next = segment->first;
+        if (segment->count > 0 && (key->filter >= 0 ? FindFiltered(segment, store->fold, key, cursor, found)
+                                                    : FindScanning(segment, store->fold, key, cursor, found)))
+            return 1;
+        cursor->next = segment->first + segment->count;
+        cursor->primed = 0;
     }
+    RestartCursor(cursor, store->count);
     return 0;
 }

@@ -1,11 +1,11 @@
-/* database_store.cpp - the store's bookkeeping: growing and shrinking a part's per-record arrays,
- * releasing them, and finding a record's text. Defines ReserveRecord, StoreRecord, ShrinkPart,
- * FreeDatabasePart, FreeDatabaseStore and RecordOffset.
+/* database_store.cpp - the store's bookkeeping: making segments and their blocks, storing a record,
+ * giving back what a finished segment did not use, joining lists and releasing them. Defines
+ * AddSegment, StoreRecord, CloseSegment, JoinSegments, FreeSegments and FreeDatabaseStore.
  */
 #include "database_store.h"
+#include "library_switches.h"
 #include "platform.h"
 
-#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,96 +14,140 @@ const unsigned char kKeepBytes[64] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
 };
 
-/* Grows or shrinks one array to capacity elements of size bytes; 0 when memory runs out. */
-static int ResizeArray(void **array, size_t capacity, size_t size)
+/* Records an array block is laid out for are a multiple of this, so that every array starts on a cache line. */
+#define ARRAY_ALIGN_RECORDS 32
+
+/* A zeroed block of bytes from the system, within the tests' budget; NULL when memory runs out. */
+static void *AllocateBlock(size_t bytes)
 {
-    if (capacity == 0 || capacity > SIZE_MAX / size)
-        return 0;
-    void *resized = realloc(*array, capacity * size);
-    if (resized == NULL)
-        return 0;
-    *array = resized;
-    return 1;
+    if (g_switches.budget_set) {
+        if (bytes > g_switches.block_budget)
+            return NULL;
+        g_switches.block_budget -= bytes;
+    }
+    return PlatformAllocateBlock(bytes);
 }
 
-/* Grows every per-record array by half when the next record would not fit. */
-int ReserveRecord(DatabasePart *part)
+/* Bytes of an array block for capacity records: shapes, the filters, then the block offsets. */
+static size_t ArrayBytes(size_t capacity)
 {
-    if (part->count < part->capacity)
+    return capacity * (sizeof(RecordShape) + FILTERED_FIELDS * sizeof(uint16_t)) +
+           ((capacity >> BLOCK_SHIFT) + 1) * sizeof(uint32_t);
+}
+
+/* Points the segment's arrays into its array block, laid out for capacity records. */
+static void LayOutArrays(DatabaseSegment *segment, size_t capacity)
+{
+    char *at = (char *)segment->shapes + capacity * sizeof(RecordShape);
+    for (int k = 0; k < FILTERED_FIELDS; k++, at += capacity * sizeof(uint16_t))
+        segment->filters[k] = (uint16_t *)at;
+    segment->block_offsets = (uint32_t *)at;
+}
+
+/* Makes room for one more segment in list; 0 when memory runs out. */
+static int GrowList(SegmentList *list, size_t more)
+{
+    if (list->count + more <= list->capacity)
         return 1;
-    if (part->count >= (size_t)INT_MAX)
-        return 0;   /* the count must fit the caller's int */
-    return ReserveRecords(part, part->capacity + part->capacity / 2 + 4096);
-}
-
-int ReserveRecords(DatabasePart *part, size_t capacity)
-{
-    if (capacity <= part->capacity)
-        return 1;
-    if (!ResizeArray((void **)&part->shapes, capacity, sizeof(RecordShape)))
+    size_t capacity = list->capacity * 2 + more + 8;
+    DatabaseSegment *grown = (DatabaseSegment *)realloc(list->segments, capacity * sizeof *grown);
+    if (grown == NULL)
         return 0;
-    for (int k = 0; k < FILTERED_FIELDS; k++)
-        if (!ResizeArray((void **)&part->filters[k], capacity, sizeof(uint16_t)))
-            return 0;
-    if (!ResizeArray((void **)&part->block_offsets, (capacity >> BLOCK_SHIFT) + 1, sizeof(size_t)))
-        return 0;
-    PlatformPrepareLargeBlock(part->shapes, capacity * sizeof(RecordShape));
-    for (int k = 0; k < FILTERED_FIELDS; k++)
-        PlatformPrepareLargeBlock(part->filters[k], capacity * sizeof(uint16_t));
-    part->capacity = capacity;
+    list->segments = grown;
+    list->capacity = capacity;
     return 1;
 }
 
-int StoreRecord(DatabasePart *part, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
-                size_t text_offset)
+DatabaseSegment *AddSegment(SegmentList *list, size_t first, size_t records, size_t text_room)
 {
-    if (!ReserveRecord(part))
-        return 0;
-    size_t i = part->count;
-    part->shapes[i] = *shape;
-    for (int k = 0; k < FILTERED_FIELDS; k++)
-        part->filters[k][i] = filters[k];
-    NoteBlockOffset(part->block_offsets, i, text_offset);
-    part->count = i + 1;
-    return 1;
+    size_t capacity = (records + ARRAY_ALIGN_RECORDS - 1) / ARRAY_ALIGN_RECORDS * ARRAY_ALIGN_RECORDS;
+    if (!GrowList(list, 1))
+        return NULL;
+    DatabaseSegment segment;
+    memset(&segment, 0, sizeof segment);
+    segment.first = first;
+    segment.capacity = capacity;
+    segment.text_room = text_room;
+    segment.text_block = text_room + TEXT_SLACK;
+    segment.array_block = ArrayBytes(capacity);
+    segment.text = (char *)AllocateBlock(segment.text_block);
+    segment.shapes = (RecordShape *)AllocateBlock(segment.array_block);
+    if (segment.text == NULL || segment.shapes == NULL) {
+        if (segment.text != NULL)
+            PlatformFreeBlock(segment.text, segment.text_block);
+        if (segment.shapes != NULL)
+            PlatformFreeBlock(segment.shapes, segment.array_block);
+        return NULL;
+    }
+    LayOutArrays(&segment, capacity);
+    list->segments[list->count] = segment;
+    return &list->segments[list->count++];
 }
 
-/* Where the system will not shrink a block, keeping it is harmless. */
-void ShrinkPart(DatabasePart *part, size_t text_length)
+void StoreRecord(DatabaseSegment *segment, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+                 size_t text_offset)
 {
-    ResizeArray((void **)&part->text, text_length + TEXT_SLACK, 1);
-    memset(part->text + text_length, 0, TEXT_SLACK);   /* what reads past the last record finds */
-    if (part->count == 0)
+    size_t i = segment->count;
+    segment->shapes[i] = *shape;
+    for (int k = 0; k < FILTERED_FIELDS; k++)
+        segment->filters[k][i] = filters[k];
+    NoteBlockOffset(segment->block_offsets, i, text_offset);
+    segment->count = i + 1;
+}
+
+/* Lays the arrays out again for the records the segment has, when that frees an eighth of them or
+ * more, and gives the rest of the block back. The arrays only move down, in order, so none is overwritten. */
+static void CompactArrays(DatabaseSegment *segment)
+{
+    size_t used = (segment->count + ARRAY_ALIGN_RECORDS - 1) / ARRAY_ALIGN_RECORDS * ARRAY_ALIGN_RECORDS;
+    if (segment->capacity - used < segment->capacity / 8)
         return;
-    ResizeArray((void **)&part->shapes, part->count, sizeof(RecordShape));
+    uint16_t *old_filters[FILTERED_FIELDS];
+    memcpy(old_filters, segment->filters, sizeof old_filters);
+    uint32_t *old_offsets = segment->block_offsets;
+    LayOutArrays(segment, used);
     for (int k = 0; k < FILTERED_FIELDS; k++)
-        ResizeArray((void **)&part->filters[k], part->count, sizeof(uint16_t));
-    ResizeArray((void **)&part->block_offsets, ((part->count - 1) >> BLOCK_SHIFT) + 1, sizeof(size_t));
-    part->capacity = part->count;
+        memmove(segment->filters[k], old_filters[k], segment->count * sizeof(uint16_t));
+    memmove(segment->block_offsets, old_offsets, ((segment->count >> BLOCK_SHIFT) + 1) * sizeof(uint32_t));
+    segment->capacity = used;
+    segment->array_block = PlatformShrinkBlock(segment->shapes, segment->array_block, ArrayBytes(used));
 }
 
-void FreeDatabasePart(DatabasePart *part)
+void CloseSegment(DatabaseSegment *segment, size_t text_length)
 {
-    free(part->text);
-    free(part->shapes);
-    for (int k = 0; k < FILTERED_FIELDS; k++)
-        free(part->filters[k]);
-    free(part->block_offsets);
-    memset(part, 0, sizeof *part);
+    memset(segment->text + text_length, 0, TEXT_SLACK);   /* what reads past the last record finds */
+    segment->text_block = PlatformShrinkBlock(segment->text, segment->text_block, text_length + TEXT_SLACK);
+    segment->text_room = text_length;
+    CompactArrays(segment);
+}
+
+int JoinSegments(SegmentList *to, SegmentList *from, size_t first)
+{
+    if (!GrowList(to, from->count))
+        return 0;
+    for (size_t s = 0; s < from->count; s++) {
+        DatabaseSegment *segment = &to->segments[to->count++];
+        *segment = from->segments[s];
+        segment->first = first;
+        first += segment->count;
+    }
+    free(from->segments);
+    memset(from, 0, sizeof *from);
+    return 1;
+}
+
+void FreeSegments(SegmentList *list)
+{
+    for (size_t s = 0; s < list->count; s++) {
+        PlatformFreeBlock(list->segments[s].text, list->segments[s].text_block);
+        PlatformFreeBlock(list->segments[s].shapes, list->segments[s].array_block);
+    }
+    free(list->segments);
+    memset(list, 0, sizeof *list);
 }
 
 void FreeDatabaseStore(DatabaseStore *store)
 {
-    for (int p = 0; p < STORE_PARTS; p++)
-        FreeDatabasePart(&store->parts[p]);
+    FreeSegments(&store->list);
     memset(store, 0, sizeof *store);
-}
-
-size_t RecordOffset(const DatabasePart *part, size_t i)
-{
-    size_t first = i >> BLOCK_SHIFT << BLOCK_SHIFT;
-    size_t offset = part->block_offsets[i >> BLOCK_SHIFT];
-    for (size_t j = first; j < i; j++)
-        offset += part->shapes[j].end[RECORD_FIELDS - 1];
-    return offset;
 }

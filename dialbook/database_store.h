@@ -1,8 +1,9 @@
-/* database_store.h - the open database as the library holds it in memory: the text of every
- * record's fields packed back to back, where each record's fields end, and for the five
- * prefix-searched fields the first two folded bytes of each record, which lets a search skip
- * most records without touching their text. A large file is read as two halves side by side,
- * and the store keeps them as two parts: records of the first, then of the second.
+/* database_store.h - the open database as the library holds it in memory: a list of segments, each
+ * a run of consecutive records. A segment keeps the text of its records' fields packed back to back,
+ * where each record's fields end, and for the five prefix-searched fields the first folded bytes of
+ * each record, which let a search skip most records without touching their text. Every segment's
+ * blocks are of bounded size and come straight from the system, so a store needs no large run of
+ * free address space, and closing it gives everything back.
  */
 #ifndef DIALBOOK_DATABASE_STORE_H
 #define DIALBOOK_DATABASE_STORE_H
@@ -11,40 +12,56 @@
 #include <stdint.h>
 #include "directory.h"
 
-/* Largest database file the library takes: a 32-bit process has about 2 GiB of address space. */
-#define DATABASE_MAX_BYTES (sizeof(void *) == 4 ? ((uint64_t)1 << 30) : ((uint64_t)1 << 36))
-
-/* Bytes kept writable and readable after each part's text, so fixed-size copies may run past its end. */
+/* Bytes kept writable and readable after a segment's text, so fixed-size copies may run past its end. */
 #define TEXT_SLACK 64
 
 /* Fields with a prefix filter: phone, surname, name, patronymic, street (the first five). */
 #define FILTERED_FIELDS 5
 
-/* Records per stored text offset; a record's offset is summed from the start of its block. */
+/* Records per stored text offset; a record's offset is summed from the start of its block of records. */
 #define BLOCK_SHIFT 3
 
-/* Most parts a store holds. */
-#define STORE_PARTS 2
+/* The most text one record keeps: 7 + 4 * 29 + 3 * 4 bytes. */
+#define RECORD_TEXT_MAX 135
+
+/* A segment's text block and record count at most. */
+#define SEGMENT_TEXT_MAX    ((size_t)16 << 20)
+#define SEGMENT_RECORDS_MAX ((size_t)1 << 20)
+
+/* What an open database costs per record besides its text: its shape, its filters and a share of a
+ * text offset. The README states it; the open's memory check counts with it. */
+#define RECORD_FIXED_BYTES (sizeof(RecordShape) + FILTERED_FIELDS * sizeof(uint16_t) + sizeof(uint32_t) / 8.0)
 
 /* Where each field of one record ends, counted from the record's first byte; field k starts where field k-1 ends. */
 typedef struct RecordShape {
-    uint8_t end[RECORD_FIELDS];   /* end[7] is the record's whole length: at most 7 + 4*29 + 3*4 = 135 */
+    uint8_t end[RECORD_FIELDS];   /* end[7] is the record's whole length: at most RECORD_TEXT_MAX */
 } RecordShape;
 
-/* A run of consecutive records of the file. */
-typedef struct DatabasePart {
-    char         *text;                       /* its own block: its records' field bytes in file order, no separators */
-    RecordShape  *shapes;                     /* one per record, in file order */
-    uint16_t     *filters[FILTERED_FIELDS];   /* per prefix field and record: first folded byte | second << 8 */
-    size_t       *block_offsets;              /* text offset of every (1 << BLOCK_SHIFT)-th record */
-    size_t        count;                      /* number of records */
-    size_t        capacity;                   /* records the arrays have room for */
-} DatabasePart;
+/* A run of consecutive records of the file, in two blocks of its own: the text, and the per-record arrays. */
+typedef struct DatabaseSegment {
+    char        *text;                       /* its records' field bytes in file order, no separators */
+    RecordShape *shapes;                     /* one per record, in file order */
+    uint16_t    *filters[FILTERED_FIELDS];   /* per prefix field and record: a filter (see FilterOfText) */
+    uint32_t    *block_offsets;              /* text offset of every (1 << BLOCK_SHIFT)-th record */
+    size_t       first;                      /* number of its first record in the file */
+    size_t       count;                      /* number of records */
+    size_t       capacity;                   /* records the arrays have room for */
+    size_t       text_room;                  /* bytes of text the text block has room for, TEXT_SLACK after them */
+    size_t       text_block;                 /* bytes the text block takes now */
+    size_t       array_block;                /* bytes the array block takes now */
+} DatabaseSegment;
+
+/* Segments in file order. */
+typedef struct SegmentList {
+    DatabaseSegment *segments;
+    size_t           count;
+    size_t           capacity;
+} SegmentList;
 
 typedef struct DatabaseStore {
-    DatabasePart  parts[STORE_PARTS];         /* in file order; unused ones are empty */
-    size_t        count;                      /* records in all parts */
-    unsigned char fold[256];                  /* byte -> the form comparisons use */
+    SegmentList   list;                      /* the records, in file order */
+    size_t        count;                     /* records in all segments */
+    unsigned char fold[256];                 /* byte -> the form comparisons use */
 } DatabaseStore;
 
 /* The longest text of each field, in record order; known when compiled, so fixed field numbers cost no lookup. */
@@ -56,36 +73,58 @@ inline constexpr uint8_t kFieldLongest[RECORD_FIELDS] = {
 /* 32 bytes of 0xFF, then 32 of 0: kKeepBytes + 32 - length masks a 32-byte block to its first length bytes. */
 extern const unsigned char kKeepBytes[64];
 
+/* A filter: the first folded byte of a field, the low five bits of the second and the low three of
+ * the third, 0 where the field has no such byte. Five bits tell apart the letters of one alphabet in
+ * Windows-1251 (and the digits); a record they let through that does not match is only read in vain. */
+static inline uint16_t FilterOfBytes(unsigned first, unsigned second, unsigned third)
+{
+    return (uint16_t)(first | (second & 0x1F) << 8 | (third & 0x07) << 13);
+}
+
+/* The filter's bits that the first known bytes of a key (0 to 3 or more) decide. */
+static inline uint16_t FilterMask(size_t known)
+{
+    static const uint16_t kMasks[4] = {0x0000, 0x00FF, 0x1FFF, 0xFFFF};
+    return kMasks[known < 3 ? known : 3];
+}
+
 /* Reads and parses the file at path into store; 1 on success, 0 with store empty on any failure. */
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store);
 
-/* Makes room for record number part->count in every per-record array; 0 when memory runs out or the count would not fit an int. */
-int ReserveRecord(DatabasePart *part);
-
-/* Gives every per-record array room for capacity records at least; 0 when memory runs out. */
-int ReserveRecords(DatabasePart *part, size_t capacity);
+/* Appends to list a segment whose first record is number first, with room for records and for
+ * text_room bytes of text; the new segment, or NULL when memory runs out. */
+DatabaseSegment *AddSegment(SegmentList *list, size_t first, size_t records, size_t text_room);
 
 /* Notes where record i's text starts when it is the first of its block. */
-static inline void NoteBlockOffset(size_t *block_offsets, size_t i, size_t text_offset)
+static inline void NoteBlockOffset(uint32_t *block_offsets, size_t i, size_t text_offset)
 {
     if ((i & ((1u << BLOCK_SHIFT) - 1)) == 0)
-        block_offsets[i >> BLOCK_SHIFT] = text_offset;
+        block_offsets[i >> BLOCK_SHIFT] = (uint32_t)text_offset;
 }
 
-/* Appends a record whose text already stands at text_offset; 1, or 0 as ReserveRecord. */
-int StoreRecord(DatabasePart *part, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
-                size_t text_offset);
+/* Appends a record whose text already stands at text_offset; the segment must have room for it. */
+void StoreRecord(DatabaseSegment *segment, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+                 size_t text_offset);
 
-/* Hands back what growth left unused in the part's text, now text_length bytes, and arrays. */
-void ShrinkPart(DatabasePart *part, size_t text_length);
+/* Ends a segment whose text is text_length bytes: zeroes its slack and gives back what it did not use. */
+void CloseSegment(DatabaseSegment *segment, size_t text_length);
 
-/* Releases everything a part holds and empties it. */
-void FreeDatabasePart(DatabasePart *part);
+/* Moves every segment of from to the end of to, numbering their records on from first; 0 when memory runs out. */
+int JoinSegments(SegmentList *to, SegmentList *from, size_t first);
+
+/* Releases every segment of list and empties it. */
+void FreeSegments(SegmentList *list);
 
 /* Releases everything store holds and empties it. */
 void FreeDatabaseStore(DatabaseStore *store);
 
-/* Where record i of a part starts in its text. */
-size_t RecordOffset(const DatabasePart *part, size_t i);
+/* Where record i of a segment starts in its text. */
+static inline size_t RecordOffset(const DatabaseSegment *segment, size_t i)
+{
+    size_t offset = segment->block_offsets[i >> BLOCK_SHIFT];
+    for (size_t j = i >> BLOCK_SHIFT << BLOCK_SHIFT; j < i; j++)
+        offset += segment->shapes[j].end[RECORD_FIELDS - 1];
+    return offset;
+}
 
 #endif /* DIALBOOK_DATABASE_STORE_H */

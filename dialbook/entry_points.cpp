@@ -2,6 +2,7 @@
  * Defines OpenDatabase, CloseDatabase, SearchInDatabase and FillDatabaseRecord.
  */
 #include "database_search.h"
+#include "library_switches.h"
 
 #include <string.h>
 
@@ -12,10 +13,12 @@ typedef struct DialbookState {
     DirectoryRecord last_key;    /* the key that the compiled key was made from */
     int             key_ready;   /* 1 when key matches last_key */
     CompiledKey     key;         /* the current search's tests */
-    size_t          next;        /* index of the next record to try */
+    SearchCursor    cursor;      /* where the search stands */
 } DialbookState;
 
 static DialbookState g_state;
+
+LibrarySwitches g_switches;
 
 extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar *path, int *count)
 {
@@ -33,7 +36,8 @@ extern "C" DIRECTORY_API void DIRECTORY_CALL CloseDatabase(void)
     FreeDatabaseStore(&g_state.store);
     g_state.open = 0;
     g_state.key_ready = 0;   /* the compiled key holds the old database's case folding */
-    g_state.next = 0;
+    RestartCursor(&g_state.cursor, 0);
+    g_state.cursor.segment = 0;
 }
 
 /* Writes length bytes of text to out as a size-byte block, zero past the text. The block is a
@@ -87,7 +91,7 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
 {
     (void)filled;   /* only a hint: the key's own fields decide */
     if (result == NULL || key == NULL) {
-        g_state.next = 0;
+        RestartCursor(&g_state.cursor, 0);
         return 0;
     }
     if (!g_state.open)
@@ -97,14 +101,12 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
         CompileKey(key, g_state.store.fold, &g_state.key);
         g_state.key.filter = PickFilterField(&g_state.key);
         g_state.key_ready = 1;
+        RestartCursor(&g_state.cursor, g_state.cursor.next);   /* what was gathered was for the old key */
     }
     FoundRecord found;
-    if (!FindNextMatch(&g_state.store, &g_state.key, g_state.next, &found)) {
-        g_state.next = g_state.store.count;
+    if (!FindNextMatch(&g_state.store, &g_state.key, &g_state.cursor, &found))
         return 0;
-    }
     UnpackRecord(&found, result);
-    g_state.next = found.index + 1;
     return 1;
 }
 

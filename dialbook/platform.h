@@ -1,6 +1,7 @@
 /* platform.h - what the library needs from the system: reading a file named by a UTF-16
- * path, a second thread to read it with, and the ANSI code page's letter case. One implementation per platform:
- * platform_win.cpp and platform_posix.cpp, parallel. The rest of the library is portable.
+ * path, a second thread to read it with, blocks of memory and how much more the process can take,
+ * and the ANSI code page's letter case. One implementation per platform: platform_win.cpp and
+ * platform_posix.cpp, parallel. The rest of the library is portable.
  */
 #ifndef DIALBOOK_PLATFORM_H
 #define DIALBOOK_PLATFORM_H
@@ -35,9 +36,19 @@ int PlatformStartThread(PlatformThread *thread, void (*work)(void *), void *argu
 /* Waits until a thread that PlatformStartThread started has ended. */
 void PlatformJoinThread(PlatformThread *thread);
 
-/* Tells the system that a large block, not yet written, will be filled whole: where it can, it then
- * backs the block with large pages, which takes far fewer page faults. Only advice; harmless anywhere. */
-void PlatformPrepareLargeBlock(void *block, size_t bytes);
+/* A block of bytes straight from the system, zeroed and page-aligned, so that releasing it gives it
+ * back at once whatever else the process holds; NULL when memory runs out. */
+void *PlatformAllocateBlock(size_t bytes);
+
+/* Gives back the pages of a block of bytes past its first keep bytes; the bytes it takes now. */
+size_t PlatformShrinkBlock(void *block, size_t bytes, size_t keep);
+
+/* Releases a block of the size PlatformAllocateBlock or PlatformShrinkBlock last gave; NULL is harmless. */
+void PlatformFreeBlock(void *block, size_t bytes);
+
+/* Bytes of memory the process can still take: the smaller of its free address space and what the
+ * system can still give it; UINT64_MAX when the system does not say. */
+uint64_t PlatformMemoryLeft(void);
 
 /* Fills lower[b] with the lowercase of byte b in the ANSI code page (b itself where it has none). */
 void PlatformLowercaseTable(unsigned char lower[256]);

@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,19 +129,107 @@ void PlatformJoinThread(PlatformThread *thread)
     pthread_join((pthread_t)thread->handle, NULL);
 }
 
-void PlatformPrepareLargeBlock(void *block, size_t bytes)
+/* Large blocks start on a 2 MB boundary and ask for 2 MB pages: fresh memory costs a page fault per
+ * 4 KB page, and a 2 MB page takes one. */
+#define HUGE_PAGE ((size_t)2 << 20)
+
+static size_t PageRound(size_t bytes)
 {
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    return (bytes + page - 1) / page * page;
+}
+
+void *PlatformAllocateBlock(size_t bytes)
+{
+    size_t whole = PageRound(bytes);
+    size_t mapped = whole >= HUGE_PAGE ? whole + HUGE_PAGE : whole;
+    if (whole == 0 || mapped < whole)
+        return NULL;
+    char *map = (char *)mmap(NULL, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED)
+        return NULL;
+    if (mapped == whole)
+        return map;
+    char *start = (char *)(((uintptr_t)map + HUGE_PAGE - 1) & ~(uintptr_t)(HUGE_PAGE - 1));
+    if (start > map)
+        munmap(map, (size_t)(start - map));
+    if (map + mapped > start + whole)
+        munmap(start + whole, (size_t)(map + mapped - (start + whole)));
 #ifdef MADV_HUGEPAGE
-    /* Fresh memory costs a page fault per 4 KB page; a 2 MB page takes one. Only whole 2 MB pages inside the block. */
-    const uintptr_t huge = (uintptr_t)2 << 20;
-    uintptr_t start = ((uintptr_t)block + huge - 1) & ~(huge - 1);
-    uintptr_t end = ((uintptr_t)block + bytes) & ~(huge - 1);
-    if (end > start)
-        madvise((void *)start, end - start, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)bytes;
+    madvise(start, whole, MADV_HUGEPAGE);
 #endif
+    return start;
+}
+
+size_t PlatformShrinkBlock(void *block, size_t bytes, size_t keep)
+{
+    size_t whole = PageRound(bytes);
+    size_t kept = PageRound(keep);
+    if (kept >= whole)
+        return bytes;
+    munmap((char *)block + kept, whole - kept);
+    return kept;
+}
+
+void PlatformFreeBlock(void *block, size_t bytes)
+{
+    if (block != NULL)
+        munmap(block, PageRound(bytes));
+}
+
+/* The value in bytes of one "Name: N kB" line of /proc/meminfo, or -1. */
+static long long MeminfoBytes(const char *text, const char *name)
+{
+    const char *line = strstr(text, name);
+    return line == NULL ? -1 : strtoll(line + strlen(name), NULL, 10) * 1024;
+}
+
+/* What the system can still give: memory it can free or has free, and free swap. With overcommit a
+ * block is handed out whether or not this is there, and the process is killed when it is touched. */
+static uint64_t SystemMemoryLeft(void)
+{
+    char text[8192];
+    int fd = open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return UINT64_MAX;
+    ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0)
+        return UINT64_MAX;
+    text[got] = '\0';
+    long long available = MeminfoBytes(text, "MemAvailable:");
+    long long swap = MeminfoBytes(text, "SwapFree:");
+    if (available < 0)
+        return UINT64_MAX;
+    return (uint64_t)available + (uint64_t)(swap > 0 ? swap : 0);
+}
+
+/* The address space a process limit or a 32-bit pointer leaves, less what the process maps now. */
+static uint64_t AddressSpaceLeft(void)
+{
+    uint64_t limit = sizeof(void *) == 4 ? (uint64_t)1 << 32 : UINT64_MAX;
+    struct rlimit rl;
+    if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY && (uint64_t)rl.rlim_cur < limit)
+        limit = (uint64_t)rl.rlim_cur;
+    if (limit == UINT64_MAX)
+        return limit;
+    char text[128];
+    int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    ssize_t got = fd < 0 ? -1 : read(fd, text, sizeof text - 1);
+    if (fd >= 0)
+        close(fd);
+    if (got <= 0)
+        return limit;
+    text[got] = '\0';
+    uint64_t mapped = (uint64_t)strtoull(text, NULL, 10) * (uint64_t)sysconf(_SC_PAGESIZE);
+    return mapped < limit ? limit - mapped : 0;
+}
+
+uint64_t PlatformMemoryLeft(void)
+{
+    uint64_t system = SystemMemoryLeft();
+    uint64_t address_space = AddressSpaceLeft();
+    return system < address_space ? system : address_space;
 }
 
 /* Windows-1251: Latin A-Z, Cyrillic А-Я, and the letters of the 0x80-0xBF block in pairs. */

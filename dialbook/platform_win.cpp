@@ -80,11 +80,43 @@ void PlatformJoinThread(PlatformThread *thread)
     CloseHandle((HANDLE)thread->handle);
 }
 
-void PlatformPrepareLargeBlock(void *block, size_t bytes)
+/* Large pages need a privilege a desktop user seldom has: ordinary pages it is. */
+void *PlatformAllocateBlock(size_t bytes)
 {
-    /* Large pages need a privilege a desktop user seldom has: ordinary pages it is. */
-    (void)block;
-    (void)bytes;
+    if (bytes == 0)
+        return NULL;
+    return VirtualAlloc(NULL, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+/* The pages past keep are decommitted: their memory goes back; their addresses stay the block's. */
+size_t PlatformShrinkBlock(void *block, size_t bytes, size_t keep)
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    size_t page = info.dwPageSize;
+    size_t whole = (bytes + page - 1) / page * page;
+    size_t kept = (keep + page - 1) / page * page;
+    if (kept >= whole)
+        return bytes;
+    VirtualFree((char *)block + kept, whole - kept, MEM_DECOMMIT);
+    return kept;
+}
+
+void PlatformFreeBlock(void *block, size_t bytes)
+{
+    (void)bytes;   /* the whole reservation goes at once */
+    if (block != NULL)
+        VirtualFree(block, 0, MEM_RELEASE);
+}
+
+/* Free addresses of the process, and what the system can still commit: memory and page file. */
+uint64_t PlatformMemoryLeft(void)
+{
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status))
+        return UINT64_MAX;
+    return status.ullAvailVirtual < status.ullAvailPageFile ? status.ullAvailVirtual : status.ullAvailPageFile;
 }
 
 /* Each byte through Unicode and back: the ANSI code page's own idea of lowercase. */

@@ -1,5 +1,6 @@
 // Fuzzing the library: the input's bytes opened as a database, then searched with keys made from
-// its own records and with the key lines the input may carry after a "\n#keys\n" marker.
+// its own records and with the key lines the input may carry after a "\n#keys\n" marker; last,
+// opened again on the paths this machine would not take by itself, which must find the same.
 // A key line is "F=text": F a field number 0-7, text up to the line's end copied into the field,
 // with no NUL when it fills the width; an empty line starts the next key.
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "library_switches.h"
 
 namespace {
 
@@ -129,6 +131,23 @@ void CheckPatternsOfField(const Row &row, int f)
     FUZZ_CHECK(!AnyFieldIs(SearchField(f, text + "?"), f, text), "a pattern one byte longer than a field found it");
 }
 
+// The word masks instead of SSE2, and segments of a few records each, must give the same records
+// and the same answers to the same keys.
+void CheckOtherPaths(const std::string &path, const std::vector<Row> &all, const std::vector<DirectoryRecord> &keys,
+                     const std::vector<std::vector<Row>> &found)
+{
+    g_switches.word_scans = 1;
+    g_switches.segment_text_max = 300;
+    g_switches.segment_records_max = 5;
+    int count = -1;
+    int opened = OpenDatabase(LibraryPath(path).c_str(), &count);
+    g_switches = LibrarySwitches();
+    FUZZ_CHECK(opened != 0 && count == static_cast<int>(all.size()), "the other paths count the records otherwise");
+    FUZZ_CHECK(SearchAll(EmptyKey(), 0) == all, "the other paths read the records otherwise");
+    for (size_t k = 0; k < keys.size(); k++)
+        FUZZ_CHECK(SearchAll(keys[k], 8) == found[k], "the other paths answer a key otherwise");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -146,8 +165,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<Row> all = SearchAll(EmptyKey(), 0);
     FUZZ_CHECK(all.size() == static_cast<size_t>(count), "the count is not the number of records an empty key finds");
 
-    for (const DirectoryRecord &key : ParseKeyLines(key_lines))
-        FUZZ_CHECK(InFileOrder(SearchAll(key, 8), all), "a key found records out of file order");
+    std::vector<DirectoryRecord> keys = ParseKeyLines(key_lines);
+    std::vector<std::vector<Row>> found;
+    for (const DirectoryRecord &key : keys) {
+        found.push_back(SearchAll(key, 8));
+        FUZZ_CHECK(InFileOrder(found.back(), all), "a key found records out of file order");
+    }
     for (size_t r = 0; r < all.size() && r < kRecordKeys; r++) {
         CheckFoundByItself(all[r], all);
         CheckPatternsOfField(all[r], static_cast<int>(r % RECORD_FIELDS));
@@ -156,6 +179,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CheckFoundByItself(all.back(), all);
         CheckPatternsOfField(all.back(), static_cast<int>((all.size() + 4) % RECORD_FIELDS));
     }
+
+    CheckOtherPaths(path, all, keys, found);
 
     CloseDatabase();
     DirectoryRecord result;

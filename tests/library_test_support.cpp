@@ -7,6 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Decodes one UTF-8 sequence at s[i], advancing i.
@@ -162,4 +169,22 @@ std::vector<std::string> SearchAll(const DirectoryRecord &key)
             throw std::runtime_error("search does not end");
     }
     return rows;
+}
+
+long long ResidentBytes()
+{
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return -1;
+    return static_cast<long long>(counters.WorkingSetSize);
+#else
+    long long pages = -1, resident = -1;
+    FILE *statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr)
+        return -1;
+    int read = std::fscanf(statm, "%lld %lld", &pages, &resident);
+    std::fclose(statm);
+    return read == 2 ? resident * sysconf(_SC_PAGESIZE) : -1;
+#endif
 }

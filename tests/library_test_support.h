@@ -31,6 +31,9 @@ DirectoryRecord MakeKey(const std::vector<std::pair<int, std::string>> &fields);
 // The eight fields of a record as UTF-8 strings, each read up to its NUL.
 std::vector<std::string> RecordFields(const DirectoryRecord &record);
 
+// The memory the process holds in RAM now, in bytes (its working set on Windows), or -1.
+long long ResidentBytes();
+
 // Runs a whole search (reset, then next until none is left) and returns every match's fields joined by ';' (UTF-8).
 std::vector<std::string> SearchAll(const DirectoryRecord &key);
 

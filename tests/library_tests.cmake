@@ -8,8 +8,27 @@ add_executable(test_dialbook
 target_link_libraries(test_dialbook PRIVATE dialbook GTest::gtest_main)
 dialbook_add_gtest(test_dialbook)
 
-# The library's word-at-a-time scanning on its own (the 32-bit build's path, which cannot run here).
+# The library's code linked in, with its switches set: the differential tests again on the paths a
+# machine would not take by itself (word masks, segments of a few records), and the memory limits.
+# Its cases share names with test_dialbook's: they run as internals.* in a folder of their own.
+add_executable(test_dialbook_internals
+    library_test_support.cpp
+    test_dialbook_differential.cpp
+    test_dialbook_paths.cpp
+    test_dialbook_memory.cpp)
+target_link_libraries(test_dialbook_internals PRIVATE dialbook_code GTest::gtest_main)
+if(WIN32)
+    target_link_libraries(test_dialbook PRIVATE psapi)   # the process's working set
+    target_link_libraries(test_dialbook_internals PRIVATE psapi)
+endif()
+dialbook_add_gtest(test_dialbook_internals internals)
+
+# Both ways of scanning a block of a line. The SSE2 one is compiled for SSE2 here too, as the library's
+# is, and runs where the processor has it.
 add_executable(test_byte_masks test_byte_masks.cpp)
 target_include_directories(test_byte_masks PRIVATE ${PROJECT_SOURCE_DIR}/dialbook)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|i.86)$")
+    target_compile_options(test_byte_masks PRIVATE -msse2)
+endif()
 target_link_libraries(test_byte_masks PRIVATE GTest::gtest_main)
 dialbook_add_gtest(test_byte_masks)

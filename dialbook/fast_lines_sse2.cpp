@@ -1,0 +1,14 @@
+/* fast_lines_sse2.cpp - the fast way of packing ordinary lines with SSE2 masks. The 32-bit build
+ * compiles this file alone for SSE2, and runs it only on a processor that has it.
+ * Defines PackLinesSse2.
+ */
+#if defined(__i386__) || defined(__x86_64__)
+
+#include "byte_masks.h"
+#include "fast_lines.h"
+
+#define FAST_LINES_NAME PackLinesSse2
+#define FAST_LINES_SCAN ScanBlockSse2
+#include "fast_lines_body.h"
+
+#endif /* x86 */

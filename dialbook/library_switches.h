@@ -1,0 +1,23 @@
+/* library_switches.h - settings that only the library's own tests change: they reach them by linking
+ * the library's code itself, which no caller of the shipped library can do. They force the paths
+ * that a machine would otherwise choose for itself, so every path runs under test on any machine.
+ */
+#ifndef DIALBOOK_LIBRARY_SWITCHES_H
+#define DIALBOOK_LIBRARY_SWITCHES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+typedef struct LibrarySwitches {
+    int      word_scans;            /* 1: parse with the word-at-a-time masks even where SSE2 is there */
+    uint64_t memory_left;           /* non-zero: the memory the process has left, instead of the system's figure */
+    int      budget_set;            /* 1: block allocations are limited by block_budget */
+    uint64_t block_budget;          /* bytes of blocks that may still be allocated while budget_set */
+    size_t   segment_text_max;      /* non-zero: text bytes of one segment at most, instead of SEGMENT_TEXT_MAX */
+    size_t   segment_records_max;   /* non-zero: records of one segment at most, instead of SEGMENT_RECORDS_MAX */
+} LibrarySwitches;
+
+/* Zero, as the shipped library always has them. */
+extern LibrarySwitches g_switches;
+
+#endif /* DIALBOOK_LIBRARY_SWITCHES_H */
