@@ -1,7 +1,7 @@
-/* console.h - what the converter needs from the system: the source listing read line by line
- * as Windows text mode gives it, the database file written with CR LF line ends, whether a
- * path names the file already open for input, and clearing the console. One implementation
- * per platform, console_win.cpp and console_posix.cpp, parallel; the rest is portable.
+/* console.h - what the converter needs from the system: standard streams that exist, the source
+ * listing read line by line as Windows text mode gives it, the database file written with CR LF
+ * line ends, whether a path names the file already open for input, and clearing the console. One
+ * implementation per platform, console_win.cpp and console_posix.cpp, parallel; the rest is portable.
  */
 #ifndef CONVERTER_CONSOLE_H
 #define CONVERTER_CONSOLE_H
@@ -20,6 +20,7 @@ typedef struct InputFile {
     size_t    end;                        /* POSIX: end of the bytes read into buffer */
     size_t    line_dirty;                 /* Windows: bytes of the line buffer the last read may have set */
     int       at_end;                     /* 1 once the end of the file, a Ctrl-Z or a read error was met */
+    int       end_of_file;                /* POSIX: 1 once a read met the end of the file itself */
     int       error;                      /* errno of the last failure, 0 when none */
     char      buffer[INPUT_BUFFER_SIZE];  /* read-ahead: ours on POSIX, lent to the C runtime on Windows */
 } InputFile;
@@ -32,13 +33,24 @@ typedef struct OutputFile {
     char     buffer[OUTPUT_BUFFER_SIZE];  /* write-behind: ours on POSIX, lent to the C runtime on Windows */
 } OutputFile;
 
-/* Opens the file at path for reading; 1, or 0 with file->error set. */
+/* Makes standard input, output and error exist before any file is opened, so that no file takes
+ * the place of one and gets the messages meant for it; 1, or 0 when they cannot be made. */
+int PrepareStandardStreams(void);
+
+/* Opens the file at path for reading, without waiting for a writer; 1, or 0 with file->error set. */
 int OpenInputFile(InputFile *file, const char *path);
+
+/* 1 when the input is a file on a disk, whose size can be measured; 0 for a device, a pipe or a socket. */
+int IsDiskFile(InputFile *file);
 
 /* The input's length in bytes into *size, read position left at the start; 1, or 0 with file->error set. */
 int MeasureInputFile(InputFile *file, long long *size);
 
-/* 1 when path names the same regular file that input has open (through any link), 0 otherwise. */
+/* 1 when the input is no longer the size measured at the start: the system gives another, or its
+ * reads met the end of the file elsewhere. A Ctrl-Z that ended the input early is no change. */
+int InputChangedSize(InputFile *file, long long size);
+
+/* 1 when path names the file or device that input has open (through any link or device node), 0 otherwise. */
 int IsSameFile(InputFile *input, const char *path);
 
 /* Reads the next line into line, NUL-terminated: CR LF as LF, a lone CR kept, a Ctrl-Z ending the

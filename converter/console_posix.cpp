@@ -9,6 +9,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -18,26 +19,54 @@
 /* Windows text mode ends the input at this byte. */
 #define CTRL_Z 0x1A
 
+int PrepareStandardStreams(void)
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        /* The lowest free descriptor is taken, and the ones below fd are open by now. */
+        int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened != fd) {
+            if (opened >= 0)
+                close(opened);
+            return 0;
+        }
+    }
+    return 1;
+}
+
 int OpenInputFile(InputFile *file, const char *path)
 {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    /* Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come. */
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         file->error = errno;
         return 0;
     }
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    int known = fstat(fd, &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
         close(fd);
         file->error = EISDIR;   /* reading would fail later; say so now */
         return 0;
     }
+    /* Only a regular file is ever read, and reads that could give EAGAIN are not wanted for it. */
+    if (known && S_ISREG(st.st_mode))
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file->handle = fd;
     file->position = 0;
     file->next = file->end = 0;
     file->at_end = 0;
+    file->end_of_file = 0;
     file->error = 0;
     return 1;
+}
+
+int IsDiskFile(InputFile *file)
+{
+    struct stat st;
+    return fstat((int)file->handle, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int MeasureInputFile(InputFile *file, long long *size)
@@ -57,12 +86,26 @@ int MeasureInputFile(InputFile *file, long long *size)
     return 1;
 }
 
+/* The position counts every byte read, so where the reads met the end it is the file's length then. */
+int InputChangedSize(InputFile *file, long long size)
+{
+    struct stat st;
+    if (file->end_of_file && file->position != size)
+        return 1;
+    return fstat((int)file->handle, &st) == 0 && (long long)st.st_size != size;
+}
+
 int IsSameFile(InputFile *input, const char *path)
 {
     struct stat in, out;
     if (fstat((int)input->handle, &in) != 0 || stat(path, &out) != 0)
         return 0;
-    return S_ISREG(in.st_mode) && S_ISREG(out.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+    if (in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+        return 1;
+    /* Two device nodes may stand for one device, and writing a disk while reading it loses data as well. */
+    int both_block = S_ISBLK(in.st_mode) && S_ISBLK(out.st_mode);
+    int both_char = S_ISCHR(in.st_mode) && S_ISCHR(out.st_mode);
+    return (both_block || both_char) && in.st_rdev == out.st_rdev;
 }
 
 /* Refills the read-ahead buffer once it is used up; 1 with bytes to hand out, 0 at the end or on an error. */
@@ -79,6 +122,8 @@ static int FillInput(InputFile *file)
             continue;
         if (got < 0)
             file->error = errno;
+        else
+            file->end_of_file = 1;
         file->at_end = 1;
     }
     return 0;
@@ -211,6 +256,9 @@ void CloseInputFile(InputFile *file)
 
 int OpenOutputFile(OutputFile *file, const char *path)
 {
+    /* Past a file-size limit (ulimit -f) a write then fails with EFBIG and is told like any other,
+     * instead of the signal ending the process without a word. */
+    signal(SIGXFSZ, SIG_IGN);
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         file->error = errno;

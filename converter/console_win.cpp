@@ -13,6 +13,13 @@
 #include <string.h>
 #include <windows.h>
 
+/* The C runtime keeps descriptors 0 to 2 for the standard streams even when the process was given
+ * no such handles (their writes then fail quietly), so no file opened later takes their place. */
+int PrepareStandardStreams(void)
+{
+    return 1;
+}
+
 int OpenInputFile(InputFile *file, const char *path)
 {
     FILE *stream = fopen(path, "rt");
@@ -26,6 +33,28 @@ int OpenInputFile(InputFile *file, const char *path)
     file->at_end = 0;
     file->error = 0;
     return 1;
+}
+
+/* The volume and file index of an open handle; 1 when it is a file on a disk. */
+static int FileIdentity(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info)
+{
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK)
+        return 0;
+    if (!GetFileInformationByHandle(handle, info))
+        return 0;
+    return (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+/* The system's handle of the file the C runtime's stream reads. */
+static HANDLE InputHandle(InputFile *file)
+{
+    return (HANDLE)_get_osfhandle(_fileno((FILE *)file->handle));
+}
+
+int IsDiskFile(InputFile *file)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    return FileIdentity(InputHandle(file), &info);
 }
 
 int MeasureInputFile(InputFile *file, long long *size)
@@ -42,21 +71,17 @@ int MeasureInputFile(InputFile *file, long long *size)
     return 1;
 }
 
-/* The volume and file index of an open handle; 1 when it is a file on a disk. */
-static int FileIdentity(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info)
+/* The C runtime does not tell whether a Ctrl-Z or the file's end stopped its reads: only the length is compared. */
+int InputChangedSize(InputFile *file, long long size)
 {
-    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK)
-        return 0;
-    if (!GetFileInformationByHandle(handle, info))
-        return 0;
-    return (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    LARGE_INTEGER length;
+    return GetFileSizeEx(InputHandle(file), &length) && length.QuadPart != size;
 }
 
 int IsSameFile(InputFile *input, const char *path)
 {
     BY_HANDLE_FILE_INFORMATION in, out;
-    HANDLE input_handle = (HANDLE)_get_osfhandle(_fileno((FILE *)input->handle));
-    if (!FileIdentity(input_handle, &in))
+    if (!FileIdentity(InputHandle(input), &in))
         return 0;
     /* No access asked: only the identity is read, and every sharing mode is allowed. */
     HANDLE output_handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,

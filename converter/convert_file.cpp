@@ -39,20 +39,48 @@ static int ReportFileError(const char *what, const char *path, int error)
     return 0;
 }
 
-/* Opens the input, measures it, makes sure the output is another file, then opens the output;
- * 1, or 0 once standard error says what failed. The output is touched only by its own open. */
+/* Says on standard error why the input's size cannot be told; always 0. */
+static int ReportUnknownSize(const ConversionRun *run, const char *why)
+{
+    fprintf(stderr, "morwen: cannot tell the size of input file \"%s\": %s\n", run->input_path, why);
+    return 0;
+}
+
+/* Takes a measured size of 0 as an empty input only when a read finds nothing: some files (those
+ * of /proc) say 0 and yet hold bytes. 1, or 0 once standard error says why not. */
+static int CheckEmptyInput(ConversionRun *run)
+{
+    if (ReadSourceLine(&run->input, run->line, sizeof run->line) > 0)
+        return ReportUnknownSize(run, "it reads as 0 bytes, yet holds some");
+    if (run->input.error != 0)
+        return ReportFileError("cannot read input file", run->input_path, run->input.error);
+    return 1;
+}
+
+/* Makes sure the output is another file or device, and that the input is a file whose size can be
+ * measured for the percentage, then measures it; 1, or 0 once standard error says what failed. */
+static int CheckInput(ConversionRun *run)
+{
+    if (IsSameFile(&run->input, run->output_path)) {
+        fprintf(stderr, "morwen: \"%s\" and \"%s\" are the same file; it is left as it was\n", run->input_path,
+                run->output_path);
+        return 0;
+    }
+    if (!IsDiskFile(&run->input))
+        return ReportUnknownSize(run, "not a regular file (a device, a pipe or a socket)");
+    if (!MeasureInputFile(&run->input, &run->size))
+        return ReportFileError("cannot tell the size of input file", run->input_path, run->input.error);
+    return run->size != 0 || CheckEmptyInput(run);
+}
+
+/* Opens the input, checks and measures it, then opens the output; 1, or 0 once standard error says
+ * what failed. The output is touched only by its own open. */
 static int OpenFiles(ConversionRun *run)
 {
     if (!OpenInputFile(&run->input, run->input_path))
         return ReportFileError("cannot open input file", run->input_path, run->input.error);
-    if (!MeasureInputFile(&run->input, &run->size)) {
+    if (!CheckInput(run)) {
         CloseInputFile(&run->input);
-        return ReportFileError("cannot tell the size of input file", run->input_path, run->input.error);
-    }
-    if (IsSameFile(&run->input, run->output_path)) {
-        CloseInputFile(&run->input);
-        fprintf(stderr, "morwen: \"%s\" and \"%s\" are the same file; it is left as it was\n", run->input_path,
-                run->output_path);
         return 0;
     }
     if (!OpenOutputFile(&run->output, run->output_path)) {
@@ -60,6 +88,13 @@ static int OpenFiles(ConversionRun *run)
         return ReportFileError("cannot create output file", run->output_path, run->output.error);
     }
     return 1;
+}
+
+/* Says on standard error that the input changed size while it was read; always 0. */
+static int ReportChangedInput(const ConversionRun *run)
+{
+    fprintf(stderr, "morwen: cannot read input file \"%s\": it changed while it was read\n", run->input_path);
+    return 0;
 }
 
 /* Says which line broke the grammar and how; the read was length bytes and scan failed on it. */
@@ -147,12 +182,16 @@ static void ShowProgress(ConversionRun *run)
     run->mark += run->step;
 }
 
-/* Converts one read; 1, or 0 when it broke the grammar (reported) or its line could not be written. */
+/* Converts one read; 1, or 0 when it broke the grammar or the input changed (both reported) or its line
+ * could not be written. */
 static int ConvertLine(ConversionRun *run, long length)
 {
     SourceFields *f = &run->fields;
     int scan = ParseSourceLine(run->line, f);
     if (scan != LINE_WELL_FORMED) {
+        /* A line cut short by the file shrinking is no line of the listing: the change is told. */
+        if (InputChangedSize(&run->input, run->size))
+            return ReportChangedInput(run);
         ReportBadLine(run, scan, length);
         return 0;
     }
@@ -164,7 +203,8 @@ static int ConvertLine(ConversionRun *run, long length)
     return 1;
 }
 
-/* Converts every line in turn; EXIT_CONVERTED, or EXIT_FAILED on a bad line, a read or a write error. */
+/* Converts every line in turn; EXIT_CONVERTED, or EXIT_FAILED on a bad line, a read or a write error, or
+ * an input that changed while it was read. */
 static int ConvertLines(ConversionRun *run)
 {
     run->step = run->size / 100;
@@ -182,6 +222,11 @@ static int ConvertLines(ConversionRun *run)
     }
     if (run->input.error != 0) {
         ReportFileError("cannot read input file", run->input_path, run->input.error);
+        return EXIT_FAILED;
+    }
+    /* Ended at another size than the one measured: the lines converted so far stay, as after a bad line. */
+    if (InputChangedSize(&run->input, run->size)) {
+        ReportChangedInput(run);
         return EXIT_FAILED;
     }
     return EXIT_CONVERTED;

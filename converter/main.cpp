@@ -1,6 +1,7 @@
 /* main.cpp - the command line of morwen: exactly two arguments, INPUTFILE and OUTPUTFILE;
- * runs the conversion and gives its exit status. Defines main.
+ * makes sure the standard streams exist, runs the conversion and gives its exit status. Defines main.
  */
+#include "console.h"
 #include "converter.h"
 
 #include <stdio.h>
@@ -11,6 +12,8 @@ static const char kProgramName[] = "morwen";
 
 int main(int argc, char **argv)
 {
+    if (!PrepareStandardStreams())
+        return EXIT_FAILED;   /* nothing can be said, and a file opened now could get the messages */
     if (argc != 3) {
         fprintf(stderr, "Usage:\n\t%s INPUTFILE OUTPUTFILE\n", kProgramName);
         return EXIT_USAGE;

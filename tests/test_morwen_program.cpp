@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -69,13 +71,13 @@ struct Conversion {
     std::string database;      // the output file's bytes
 };
 
-Conversion Convert(const std::string &name, const std::string &source)
+Conversion Convert(const std::string &name, const std::string &source, const RunOptions &options = RunOptions())
 {
     const std::string input = name + ".in.txt", output = name + ".out.txt";
     WriteFile(input, source);
     std::remove(output.c_str());
     Conversion c;
-    c.run = RunMorwen({input, output});
+    c.run = RunMorwen({input, output}, options);
     c.stdout_text = ConsoleText(c.run.out);
     c.database = ReadFile(output);
     return c;
@@ -134,6 +136,76 @@ TEST(morwen_program, same_file_as_input_and_output_is_left_as_it_was)
         EXPECT_EQ(run.out, "") << output;
         ExpectOneErrorLine(run, {"same file"});
         EXPECT_EQ(ReadFile("mw_same.txt"), kGoodLine) << output;
+    }
+}
+
+TEST(morwen_program, same_device_as_input_and_output_is_left_as_it_was)
+{
+    const std::string image = Repeat(kGoodLine, 4096);   // 136 whole sectors
+    WriteFile("mw_loop.img", image);
+    const std::string device = AttachLoopDevice("mw_loop.img");
+    if (device.empty())
+        GTEST_SKIP() << "giving one device as both files needs root, losetup and a free loop device";
+    std::vector<std::string> outputs = {device};
+    if (MakeSymbolicLink(device, "mw_loop_link"))
+        outputs.push_back("mw_loop_link");
+    if (MakeDeviceNode(device, "mw_loop_node"))
+        outputs.push_back("mw_loop_node");
+    for (const std::string &output : outputs) {
+        ProgramResult run = RunMorwen({device, output});
+        EXPECT_EQ(run.status, 2) << output;
+        ExpectOneErrorLine(run, {"same file"});
+    }
+    DetachLoopDevice(device);
+    EXPECT_TRUE(ReadFile("mw_loop.img") == image) << "the device was written";
+}
+
+// Devices, pipes and files that say they are empty while they are not give no size for the
+// percentage; the output is not even opened.
+TEST(morwen_program, input_without_a_size_to_measure_is_refused)
+{
+    struct Case {
+        std::string input, reason;
+    };
+    std::vector<Case> cases;
+    for (const std::string &input : NonDiskInputs("mw_fifo"))
+        cases.push_back({input, "not a regular file"});
+    if (const char *file = ZeroSizedFileWithBytes())
+        cases.push_back({file, "reads as 0 bytes"});
+    for (const Case &c : cases) {
+        WriteFile("mw_unmeasured.txt", "kept\n");
+        ProgramResult run = RunMorwen({c.input, "mw_unmeasured.txt"});
+        EXPECT_EQ(run.status, 2) << c.input;
+        EXPECT_EQ(run.out, "") << c.input;
+        ExpectOneErrorLine(run, {"cannot tell the size", c.input, c.reason});
+        EXPECT_EQ(ReadFile("mw_unmeasured.txt"), "kept\n") << c.input;
+    }
+}
+
+// The input is cut while the program converts it, behind its reads and ahead of them in a line.
+// Lines of 64 bytes make every 64 KB read end on a line end, so nothing but the size shows the cut.
+TEST(morwen_program, input_that_shrinks_while_it_is_read)
+{
+    const std::string line = "1;2;3;w S;N P;St;" + std::string(46, 'x') + "\n";
+    ASSERT_EQ(line.size(), 64u);
+    struct Case {
+        long long cut_to;
+        size_t fewest_records, most_records;
+    };
+    const Case cases[] = {{65536, 1, 65536}, {2 * 1024 * 1024 + 10, 32768, 32768}};
+    for (const Case &c : cases) {
+        WriteFile("mw_shrink.txt", Repeat(line, 65536));
+        ProgramResult run;
+        std::string database;
+        if (!RunMorwenCuttingInput("mw_shrink.txt", c.cut_to, &run, &database))
+            GTEST_SKIP() << "the input cannot be cut while the program runs here";
+        EXPECT_EQ(run.status, 2) << c.cut_to;
+        EXPECT_EQ(ConsoleText(run.out).find(kGotError), std::string::npos) << c.cut_to;
+        ExpectOneErrorLine(run, {"mw_shrink.txt", "changed while it was read"});
+        size_t records = database.size() / kGoodRecord.size();
+        EXPECT_TRUE(database == Repeat(kGoodRecord, records)) << "not whole records, cut to " << c.cut_to;
+        EXPECT_GE(records, c.fewest_records) << c.cut_to;
+        EXPECT_LE(records, c.most_records) << c.cut_to;
     }
 }
 
@@ -322,6 +394,30 @@ TEST(morwen_program, generated_listing_matches_a_plain_conversion)
     EXPECT_EQ(c.run.status, 0) << c.run.err;
     ASSERT_EQ(c.database.size(), expected.size());
     EXPECT_TRUE(c.database == expected) << "the database differs from the plain conversion";
+}
+
+// A file opened while standard input and error are closed must not take their place.
+TEST(morwen_program, closed_standard_streams_leave_the_database_alone)
+{
+    if (const char *why = WhyStreamsCannotBeClosed())
+        GTEST_SKIP() << why;
+    RunOptions closed;
+    closed.closed_input_and_error = true;
+    Conversion c = Convert("mw_closed", kGoodLine + "1;2;3\n", closed);
+    EXPECT_EQ(c.run.status, 2);
+    EXPECT_EQ(c.database, kGoodRecord);
+}
+
+TEST(morwen_program, write_past_the_file_size_limit_is_a_write_error)
+{
+    if (!CanLimitFileSize())
+        GTEST_SKIP() << "no limit on the size of the files a program writes here";
+    RunOptions limited;
+    limited.file_size_limit = 16384;
+    Conversion c = Convert("mw_limit", Repeat(kGoodLine, 2000), limited);
+    EXPECT_EQ(c.run.status, 2);
+    ExpectOneErrorLine(c.run, {"cannot write output file", "mw_limit.out.txt", std::strerror(EFBIG)});
+    EXPECT_LE(c.database.size(), 16384u);
 }
 
 TEST(morwen_program, write_error_on_a_full_disk)
