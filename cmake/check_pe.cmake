@@ -1,5 +1,6 @@
 # Checks a built Windows binary with objdump: its machine, subsystem, exports and imports.
-# Run as: cmake -DFILE=... -DOBJDUMP=... [-DMACHINE=PE32] [-DSUBSYSTEM=console|gui]
+# and with LARGE_ADDRESS_AWARE=ON that its image may use addresses above 2 GB.
+# Run as: cmake -DFILE=... -DOBJDUMP=... [-DMACHINE=PE32] [-DSUBSYSTEM=console|gui] [-DLARGE_ADDRESS_AWARE=ON]
 #         [-DEXPORTS=a;b] [-DALLOWED_IMPORTS=a.dll;b.dll] [-DREQUIRED_IMPORTS=...] -P check_pe.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
@@ -20,6 +21,14 @@ if(DEFINED SUBSYSTEM)
     string(REPLACE "cui" "console" found "${found}")
     if(NOT found STREQUAL SUBSYSTEM)
         message(FATAL_ERROR "${FILE}: subsystem '${found}', expected ${SUBSYSTEM}")
+    endif()
+endif()
+
+if(LARGE_ADDRESS_AWARE)
+    string(REGEX MATCH "Characteristics[ \t]+0x([0-9a-f]+)" _ "${dump}")
+    math(EXPR aware "0x${CMAKE_MATCH_1} & 0x20")   # IMAGE_FILE_LARGE_ADDRESS_AWARE
+    if(NOT aware)
+        message(FATAL_ERROR "${FILE}: characteristics 0x${CMAKE_MATCH_1}, not large-address-aware")
     endif()
 endif()
 

@@ -230,8 +230,11 @@ int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], u
     pk->list = list;
     pk->pack_lines = ChooseFastLines(g_switches.word_scans);
     pk->fold = fold;
-    memcpy(pk->fold_stop, fold, sizeof pk->fold_stop);
-    pk->fold_stop[';'] = 0;
+    for (int b = 0; b < 256; b++) {
+        pk->filter_parts[0][b] = FilterOfBytes(fold[b], 0, 0);
+        pk->filter_parts[1][b] = FilterOfBytes(0, fold[b], 0);
+        pk->filter_parts[2][b] = FilterOfBytes(0, 0, fold[b]);
+    }
     pk->chunk = first;
     pk->chunk_offset = start;
     pk->start = start;

@@ -20,7 +20,7 @@ struct Packer {
     DatabaseSegment *segment;                   /* the one records go into now */
     PackLinesFn     *pack_lines;                /* the fast way for ordinary lines */
     const unsigned char *fold;                  /* byte -> the form the filters hold */
-    unsigned char  fold_stop[256];              /* the same, with ';' as 0 */
+    uint16_t       filter_parts[3][256];        /* what a byte in each of a field's first three places gives its filter */
     char          *record;                      /* where the open record's text starts in segment->text */
     char          *out;                         /* next free byte of segment->text */
     char          *switch_at;                   /* a record starting past it may not fit: a new segment first */

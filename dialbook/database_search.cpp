@@ -1,6 +1,6 @@
 /* database_search.cpp - walking the store for the next record that passes a key.
  * When a key field has literal leading text in a filtered field, its filter column picks the
- * candidates and only they are read, in batches whose memory is asked for ahead; otherwise every
+ * candidates and only they are read, their memory asked for ahead of them; otherwise every
  * record is tested in turn. Defines PickFilterField, RestartCursor and FindNextMatch.
  */
 #include "database_search.h"
@@ -62,75 +62,65 @@ static FilterTest MakeFilterTest(const DatabaseSegment *segment, const KeyField 
     return test;
 }
 
-/* Fills batch with the next candidates from *scan on, moving *scan past them, and asks for their
- * shapes and text offsets. Branch-free: every record is written down, and only a candidate kept. */
-static void Gather(const DatabaseSegment *segment, const FilterTest *test, size_t *scan, CandidateBatch *batch)
+/* Finds candidates from the scan on until SHAPES_AHEAD of them wait untried, asking for each one's
+ * shapes and text offset as it is found. */
+static void Gather(const DatabaseSegment *segment, const FilterTest *test, SearchCursor *cursor)
 {
-    size_t i = *scan, n = 0;
-    for (; i < segment->count && n < CANDIDATE_BATCH; i++) {
-        batch->index[n] = (uint32_t)i;
-        n += (test->column[i] & test->mask) == test->want;
+    size_t i = cursor->scan;
+    while (cursor->gathered < cursor->tried + SHAPES_AHEAD && i < segment->count) {
+        while (i < segment->count && (test->column[i] & test->mask) != test->want)
+            i++;
+        if (i == segment->count)
+            break;
+        cursor->index[cursor->gathered++ % CANDIDATE_RING] = (uint32_t)i;
+        __builtin_prefetch(&segment->block_offsets[i >> BLOCK_SHIFT]);
+        __builtin_prefetch(&segment->shapes[i]);
+        i++;
     }
-    *scan = i;
-    batch->count = (int)n;
-    for (size_t j = 0; j < n; j++) {
-        __builtin_prefetch(&segment->block_offsets[batch->index[j] >> BLOCK_SHIFT]);
-        __builtin_prefetch(&segment->shapes[batch->index[j]]);
-    }
+    cursor->scan = i;
 }
 
-/* Works out where each candidate's text starts and asks for it: its first and last cache lines,
- * and the one between, which a record of more than 64 bytes may need. */
-static void LocateText(const DatabaseSegment *segment, CandidateBatch *batch)
+/* Works out where the candidates up to TEXT_AHEAD past the one tried start and asks for their text:
+ * its first and last cache lines, and the one between, which a record of more than 64 bytes may need. */
+static void LocateText(const DatabaseSegment *segment, SearchCursor *cursor)
 {
-    for (int j = 0; j < batch->count; j++) {
-        size_t at = RecordOffset(segment, batch->index[j]);
+    while (cursor->located < cursor->gathered && cursor->located < cursor->tried + TEXT_AHEAD) {
+        size_t slot = cursor->located++ % CANDIDATE_RING;
+        size_t at = RecordOffset(segment, cursor->index[slot]);
         const char *text = segment->text + at;
-        batch->offset[j] = (uint32_t)at;
+        cursor->offset[slot] = (uint32_t)at;
         __builtin_prefetch(text);
         __builtin_prefetch(text + 64);
-        __builtin_prefetch(text + segment->shapes[batch->index[j]].end[RECORD_FIELDS - 1] + 31);
+        __builtin_prefetch(text + segment->shapes[cursor->index[slot]].end[RECORD_FIELDS - 1] + 31);
     }
 }
 
-/* Tries the segment's candidates from the cursor on, keeping the ring of batches full; 1 with
+/* Tries the segment's candidates from the cursor on, keeping the ring ahead of them full; 1 with
  * *found set and the cursor past it, or 0 when the segment has no more. */
 static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                         SearchCursor *cursor, FoundRecord *found)
 {
     FilterTest test = MakeFilterTest(segment, &key->fields[key->filter]);
-    CandidateBatch *batches = cursor->batches;
     if (!cursor->primed) {
         cursor->scan = cursor->next - segment->first;
-        cursor->head = 0;
-        cursor->tried = 0;
-        batches[0].count = 0;
-        Gather(segment, &test, &cursor->scan, &batches[1]);
-        LocateText(segment, &batches[1]);
-        Gather(segment, &test, &cursor->scan, &batches[2]);
+        cursor->gathered = cursor->located = cursor->tried = 0;
         cursor->primed = 1;
     }
     for (;;) {
-        const CandidateBatch *trying = &batches[cursor->head];
-        while (cursor->tried < trying->count) {
-            int j = cursor->tried++;
-            const RecordShape *shape = &segment->shapes[trying->index[j]];
-            if (RecordMatches(key, fold, segment->text + trying->offset[j], shape)) {
-                found->index = segment->first + trying->index[j];
-                found->text = segment->text + trying->offset[j];
-                found->shape = shape;
-                cursor->next = found->index + 1;
-                return 1;
-            }
-        }
-        CandidateBatch *located = &batches[(cursor->head + 1) % 3];
-        CandidateBatch *gathered = &batches[(cursor->head + 2) % 3];
-        if (located->count == 0 && gathered->count == 0 && cursor->scan >= segment->count)
+        Gather(segment, &test, cursor);
+        LocateText(segment, cursor);
+        if (cursor->tried == cursor->gathered)
             return 0;
-        LocateText(segment, gathered);
-        cursor->head = (cursor->head + 1) % 3;
-        cursor->tried = 0;
-        Gather(segment, &test, &cursor->scan, &batches[(cursor->head + 2) % 3]);
+        size_t slot = cursor->tried++ % CANDIDATE_RING;
+        const RecordShape *shape = &segment->shapes[cursor->index[slot]];
+        const char *text = segment->text + cursor->offset[slot];
+        if (RecordMatches(key, fold, text, shape)) {
+            found->index = segment->first + cursor->index[slot];
+            found->text = text;
+            found->shape = shape;
+            cursor->next = found->index + 1;
+            return 1;
+        }
     }
 }
 

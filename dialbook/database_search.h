@@ -12,27 +12,25 @@ typedef struct FoundRecord {
     const RecordShape *shape;   /* where its fields end */
 } FoundRecord;
 
-/* Records a filter lets through are read in batches, so that the memory they lie in is asked for
- * well before it is needed: a record's text is seldom in the processor's cache. */
-#define CANDIDATE_BATCH 64
+/* The records a filter lets through are tried in file order, and the memory they lie in is asked
+ * for ahead of them, since a record's text is seldom in the processor's cache: the shapes and text
+ * offset of the SHAPES_AHEAD candidates after the one tried, the text of the TEXT_AHEAD after it.
+ * Each is asked for once and well before it is needed, a few at a time, as the memory can serve. */
+#define CANDIDATE_RING 32   /* a power of two, more than SHAPES_AHEAD */
+#define SHAPES_AHEAD   16
+#define TEXT_AHEAD     8
 
-/* Records of one segment that the filter let through, in file order. */
-typedef struct CandidateBatch {
-    uint32_t index[CANDIDATE_BATCH];    /* their numbers in the segment */
-    uint32_t offset[CANDIDATE_BATCH];   /* where their text starts, once worked out */
-    int      count;
-} CandidateBatch;
-
-/* Where a search stands between two calls. A filtered search keeps three batches in a ring: one
- * being tried, one whose text is on its way, and one whose shapes and offsets are on their way. */
+/* Where a search stands between two calls. A filtered search keeps its candidates ahead in a ring. */
 typedef struct SearchCursor {
-    size_t         next;         /* the next record to try, numbered in the file */
-    size_t         segment;      /* the segment that holds it, or held it last */
-    int            primed;       /* 1 while the batches hold the candidates from next on */
-    size_t         scan;         /* filtered: where the filter column is read next, in the segment */
-    int            head;         /* the batch being tried; the two after it follow */
-    int            tried;        /* candidates of that batch tried already */
-    CandidateBatch batches[3];
+    size_t   next;                        /* the next record to try, numbered in the file */
+    size_t   segment;                     /* the segment that holds it, or held it last */
+    int      primed;                      /* 1 while the ring holds the candidates from next on */
+    size_t   scan;                        /* filtered: where the filter column is read next, in the segment */
+    size_t   gathered;                    /* candidates found, whose shapes are asked for */
+    size_t   located;                     /* of those, the ones whose text offset is known and text asked for */
+    size_t   tried;                       /* of those, the ones tried */
+    uint32_t index[CANDIDATE_RING];       /* candidate number gathered % CANDIDATE_RING: its number in the segment */
+    uint32_t offset[CANDIDATE_RING];      /* and where its text starts, once located */
 } SearchCursor;
 
 /* The key field whose filter rules out most records: the one with the longest literal start

@@ -80,12 +80,14 @@ void PlatformJoinThread(PlatformThread *thread)
     CloseHandle((HANDLE)thread->handle);
 }
 
-/* Large pages need a privilege a desktop user seldom has: ordinary pages it is. */
+/* Large pages need a privilege a desktop user seldom has: ordinary pages it is. Blocks are taken
+ * from the top of the address space, which keeps the low addresses, where the C runtime's heap grows,
+ * in one piece; in a large-address-aware 32-bit program that puts them above 2 GB. */
 void *PlatformAllocateBlock(size_t bytes)
 {
     if (bytes == 0)
         return NULL;
-    return VirtualAlloc(NULL, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    return VirtualAlloc(NULL, bytes, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE);
 }
 
 /* The pages past keep are decommitted: their memory goes back; their addresses stay the block's. */
