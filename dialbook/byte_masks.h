@@ -6,6 +6,7 @@
 #ifndef DIALBOOK_BYTE_MASKS_H
 #define DIALBOOK_BYTE_MASKS_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -75,6 +76,51 @@ static inline void ScanBlockWords(const char *p, BlockMasks *masks)
         masks->newlines |= ZeroByteBits(word ^ (ones * '\n')) << (8 * i);
         masks->nuls |= ZeroByteBits(word) << (8 * i);
     }
+}
+
+/* A 32-bit processor has no 64-bit shifts or bit scans: a block's masks are walked a machine word
+ * at a time, and a 64-bit processor takes each mask as one word. */
+#define MASK_WORDS (64 / (8 * sizeof(size_t)))
+
+/* The number of the lowest set bit of a non-zero word. */
+static inline unsigned LowestBit(size_t word)
+{
+    return sizeof word == 8 ? (unsigned)__builtin_ctzll(word) : (unsigned)__builtin_ctz((unsigned)word);
+}
+
+/* The number of the lowest set bit of a non-zero mask. */
+static inline unsigned LowestBit64(uint64_t bits)
+{
+    if (sizeof(size_t) == 8)
+        return (unsigned)__builtin_ctzll(bits);
+    uint32_t low = (uint32_t)bits;
+    return low != 0 ? (unsigned)__builtin_ctz(low) : 32 + (unsigned)__builtin_ctz((uint32_t)(bits >> 32));
+}
+
+/* The set bits of a mask, lowest first. */
+typedef struct BitWalk {
+    size_t   words[MASK_WORDS];   /* the bits not taken yet, lowest word first */
+    unsigned at;                  /* the word the next bit is looked for in */
+} BitWalk;
+
+static inline void StartBitWalk(BitWalk *walk, uint64_t bits)
+{
+    for (unsigned w = 0; w < MASK_WORDS; w++)
+        walk->words[w] = (size_t)(bits >> (8 * sizeof(size_t) * w % 64));
+    walk->at = 0;
+}
+
+/* Takes the lowest bit left into *bit; 0 when none is left. */
+static inline int NextBit(BitWalk *walk, unsigned *bit)
+{
+    while (walk->at < MASK_WORDS && walk->words[walk->at] == 0)
+        walk->at++;
+    if (walk->at == MASK_WORDS)
+        return 0;
+    size_t *word = &walk->words[walk->at];
+    *bit = walk->at * 8 * (unsigned)sizeof(size_t) + LowestBit(*word);
+    *word &= *word - 1;
+    return 1;
 }
 
 #endif /* DIALBOOK_BYTE_MASKS_H */

@@ -7,7 +7,9 @@
  * Defines BeginPacking, PackChunk, FinishPacking and MakeRoomForRecord.
  */
 #include "database_parser.h"
+#include "byte_masks.h"
 #include "fast_lines.h"
+#include "sse2_choice.h"
 #include "library_switches.h"
 
 #include <limits.h>
@@ -64,8 +66,10 @@ static int NextSegment(Packer *pk, const char *p)
         text_room = RECORD_TEXT_MAX;
     /* A full text block covers more of the file than its size: packing drops separators and line ends. */
     uint64_t covered = left;
-    if (!holds_rest && pk->text_bytes > 0) {
-        double bytes = (double)text_room * (double)(offset - pk->start) / (double)pk->text_bytes;
+    if (!holds_rest) {
+        double bytes_per_text = pk->text_bytes > 0 ? (double)(offset - pk->start) / (double)pk->text_bytes
+                                                   : (double)pk->sample_bytes / (double)pk->sample_text;
+        double bytes = (double)text_room * bytes_per_text;
         covered = bytes < (double)left ? (uint64_t)bytes : left;
     }
     pk->segment = AddSegment(pk->list, first, EstimateRecords(pk, covered, records_max), text_room);
@@ -208,7 +212,7 @@ static const char *PackBytes(Packer *pk, const char *p, const char *end)
                     hits |= (uint64_t)0x80 << (8 * i);
         }
         for (; hits != 0; hits &= hits - 1) {
-            const char *at = p + (__builtin_ctzll(hits) >> 3);
+            const char *at = p + (LowestBit64(hits) >> 3);
             int line_end = *at == '\n';
             if (!HandleSpecial(pk, at, &field_from))
                 return NULL;
@@ -228,7 +232,7 @@ int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], u
 {
     memset(pk, 0, sizeof *pk);
     pk->list = list;
-    pk->pack_lines = ChooseFastLines(g_switches.word_scans);
+    pk->pack_lines = ChooseFastLines();
     pk->fold = fold;
     for (int b = 0; b < 256; b++) {
         pk->filter_parts[0][b] = FilterOfBytes(fold[b], 0, 0);
@@ -239,10 +243,15 @@ int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], u
     pk->chunk_offset = start;
     pk->start = start;
     pk->text_end = text_end;
-    pk->sample_bytes = first_length > 0 ? first_length : 1;
+    /* The first chunk sizes the first segment: its lines, and the bytes of text they keep. */
+    size_t dropped = 0;
     pk->sample_records = 1;
-    for (const char *p = first; (p = (const char *)memchr(p, '\n', (size_t)(first + first_length - p))) != NULL; p++)
-        pk->sample_records++;
+    for (size_t i = 0; i < first_length; i++) {
+        pk->sample_records += first[i] == '\n';
+        dropped += first[i] == '\n' || first[i] == ';' || first[i] == '\r';
+    }
+    pk->sample_bytes = first_length > 0 ? first_length : 1;
+    pk->sample_text = first_length > dropped ? first_length - dropped : 1;
     if (!NextSegment(pk, first))
         return 0;
     StartLine(pk);

@@ -30,6 +30,7 @@ struct Packer {
     uint64_t       text_end;                    /* the job's text comes from file bytes before it */
     uint64_t       sample_bytes;                /* file bytes and records seen, to size the next segment */
     uint64_t       sample_records;
+    uint64_t       sample_text;                 /* the first chunk's bytes of text, to size the first one */
     uint64_t       text_bytes;                  /* text of the segments closed so far */
     RecordShape    shape;                       /* the open record's fields that are closed so far */
     uint16_t       filters[FILTERED_FIELDS];    /* the open record's filters of its closed fields */

@@ -41,7 +41,9 @@ int PickFilterField(const CompiledKey *key);
 void RestartCursor(SearchCursor *cursor, size_t next);
 
 /* The first record from the cursor's next on that passes key: 1 with *found set and the cursor
- * moved past it, or 0 with the cursor at the end. */
-int FindNextMatch(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
+ * moved past it, or 0 with the cursor at the end. Built twice: for SSE2 and for any processor. */
+typedef int FindNextMatchFn(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
+int FindNextMatchSse2(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
+int FindNextMatchPlain(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
 
 #endif /* DIALBOOK_DATABASE_SEARCH_H */

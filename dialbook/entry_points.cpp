@@ -3,6 +3,7 @@
  */
 #include "database_search.h"
 #include "library_switches.h"
+#include "sse2_choice.h"
 
 #include <string.h>
 
@@ -11,9 +12,11 @@ typedef struct DialbookState {
     DatabaseStore   store;       /* the open database; empty when none is open */
     int             open;        /* 1 while a database is open */
     DirectoryRecord last_key;    /* the key that the compiled key was made from */
+    uint8_t         counted[RECORD_FIELDS];   /* its bytes that count in each field: the text and its NUL */
     int             key_ready;   /* 1 when key matches last_key */
     CompiledKey     key;         /* the current search's tests */
     SearchCursor    cursor;      /* where the search stands */
+    FindNextMatchFn *find_next;  /* the search built for this processor */
 } DialbookState;
 
 static DialbookState g_state;
@@ -25,6 +28,7 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar
     CloseDatabase();
     if (!LoadDatabaseStore(path, &g_state.store))
         return 0;
+    g_state.find_next = ChooseSearch();
     g_state.open = 1;
     if (count != NULL)
         *count = (int)g_state.store.count;
@@ -40,50 +44,76 @@ extern "C" DIRECTORY_API void DIRECTORY_CALL CloseDatabase(void)
     g_state.cursor.segment = 0;
 }
 
-/* Writes length bytes of text to out as a size-byte block, zero past the text. The block is a
- * fixed size, so no copy depends on a length; what it writes past a field the next one overwrites. */
-static inline void PutField(char *out, const char *text, size_t length, size_t size)
+/* Writes length bytes of text to out as a block of block bytes (8 or 32, a constant), zero past the
+ * text. No copy depends on a length: the text is masked and stored a machine word at a time, and
+ * what a block writes past its field the next one overwrites. */
+static inline void PutField(char *out, const char *text, size_t length, size_t block)
 {
-    unsigned char block[32], keep[32];
-    memcpy(block, text, sizeof block);                    /* the store keeps slack after its text */
-    memcpy(keep, kKeepBytes + 32 - length, sizeof keep);
-    for (size_t b = 0; b < sizeof block; b++)
-        block[b] &= keep[b];
-    memcpy(out, block, size);
+    for (size_t at = 0; at < block; at += sizeof(size_t)) {
+        size_t word, keep;
+        memcpy(&word, text + at, sizeof word);   /* the store keeps slack after its text */
+        memcpy(&keep, kKeepBytes + 32 - length + at, sizeof keep);
+        word &= keep;
+        memcpy(out + at, &word, sizeof word);
+    }
 }
 
-/* Copies the record found into result as eight NUL-padded fields, in order,
- * each block running over into the next field; the last one is written to its exact width. */
+/* The flat, last in the record, holds 4 bytes of text at most: a 4-byte block and its NUL, so that
+ * nothing is written past the record. */
+static inline void PutFlat(char *out, const char *text, size_t length)
+{
+    uint32_t word, keep;
+    memcpy(&word, text, sizeof word);
+    memcpy(&keep, kKeepBytes + 32 - length, sizeof keep);
+    word &= keep;
+    memcpy(out, &word, sizeof word);
+    out[4] = '\0';
+}
+
+/* Copies the record found into result as eight NUL-padded fields, in order, each block running
+ * over into the next field; the last one is written to its exact width. */
 static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
 {
     const uint8_t *end = found->shape->end;
     const char *text = found->text;
     char *out = (char *)result;
-    PutField(out + 0, text, end[0], 32);
+    PutField(out + 0, text, end[0], 8);
     PutField(out + 8, text + end[0], end[1] - end[0], 32);
     PutField(out + 38, text + end[1], end[2] - end[1], 32);
     PutField(out + 68, text + end[2], end[3] - end[2], 32);
     PutField(out + 98, text + end[3], end[4] - end[3], 32);
     PutField(out + 128, text + end[4], end[5] - end[4], 8);
     PutField(out + 133, text + end[5], end[6] - end[5], 8);
-    PutField(out + 138, text + end[6], end[7] - end[6], FLAT_WIDTH);
+    PutFlat(out + 138, text + end[6], end[7] - end[6]);
 }
 
-/* 1 when two keys hold the same bytes. Asked on every call of a search: word by word, without a call. */
-static inline int SameKey(const DirectoryRecord *a, const DirectoryRecord *b)
+static const uint8_t kFieldOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
+static const uint8_t kFieldWidths[RECORD_FIELDS] = {8, 30, 30, 30, 30, 5, 5, 5};
+
+/* Notes which bytes of the key count: in each field its text and the NUL that ends it, or the whole
+ * field when it has none. */
+static void NoteCountedBytes(const DirectoryRecord *key, uint8_t counted[RECORD_FIELDS])
 {
-    const char *x = (const char *)a, *y = (const char *)b;
-    uint64_t differ = 0;
-    for (size_t i = 0; i + 8 <= sizeof *a; i += 8) {
-        uint64_t u, v;
-        memcpy(&u, x + i, 8);
-        memcpy(&v, y + i, 8);
-        differ |= u ^ v;
+    const char *bytes = (const char *)key;
+    for (int f = 0; f < RECORD_FIELDS; f++) {
+        const char *field = bytes + kFieldOffsets[f];
+        size_t n = 0;
+        while (n < kFieldWidths[f] && field[n] != '\0')
+            n++;
+        counted[f] = (uint8_t)(n < kFieldWidths[f] ? n + 1 : n);
     }
-    uint64_t u, v;   /* the last bytes, in a word that overlaps the one before */
-    memcpy(&u, x + sizeof *a - 8, 8);
-    memcpy(&v, y + sizeof *a - 8, 8);
-    return (differ | (u ^ v)) == 0;
+}
+
+/* 1 when key holds the same text as the last key in every field. Asked on every call of a search, so
+ * only the bytes that count are compared: a key's usual fields are empty, and then one byte is. */
+static inline int SameKey(const DirectoryRecord *key, const DirectoryRecord *last, const uint8_t counted[RECORD_FIELDS])
+{
+    const char *x = (const char *)key, *y = (const char *)last;
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        for (size_t i = kFieldOffsets[f]; i < kFieldOffsets[f] + counted[f]; i++)
+            if (x[i] != y[i])
+                return 0;
+    return 1;
 }
 
 extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *result, const DirectoryRecord *key,
@@ -96,15 +126,16 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
     }
     if (!g_state.open)
         return 0;
-    if (!g_state.key_ready || !SameKey(key, &g_state.last_key)) {
+    if (!g_state.key_ready || !SameKey(key, &g_state.last_key, g_state.counted)) {
         g_state.last_key = *key;
+        NoteCountedBytes(key, g_state.counted);
         CompileKey(key, g_state.store.fold, &g_state.key);
         g_state.key.filter = PickFilterField(&g_state.key);
         g_state.key_ready = 1;
         RestartCursor(&g_state.cursor, g_state.cursor.next);   /* what was gathered was for the old key */
     }
     FoundRecord found;
-    if (!FindNextMatch(&g_state.store, &g_state.key, &g_state.cursor, &found))
+    if (!g_state.find_next(&g_state.store, &g_state.key, &g_state.cursor, &found))
         return 0;
     UnpackRecord(&found, result);
     return 1;

@@ -95,14 +95,16 @@ inline char *PackEightFields(FastRecord *r, const uint16_t parts[3][256], char *
                              size_t text_end, uint64_t separators)
 {
     size_t stop[RECORD_FIELDS];   /* where each field ends in the line */
+    BitWalk walk;
+    StartBitWalk(&walk, separators);
+    unsigned bit;
 #pragma GCC unroll 8
     for (int k = 0; k < RECORD_FIELDS - 1; k++) {
-        if (separators == 0)
+        if (!NextBit(&walk, &bit))
             return NULL;
-        stop[k] = (unsigned)__builtin_ctzll(separators);
-        separators &= separators - 1;
+        stop[k] = bit;
     }
-    stop[RECORD_FIELDS - 1] = separators != 0 ? (unsigned)__builtin_ctzll(separators) : text_end;
+    stop[RECORD_FIELDS - 1] = NextBit(&walk, &bit) ? bit : text_end;
     size_t end = 0;
 #pragma GCC unroll 8
     for (int k = 0; k < RECORD_FIELDS; k++) {
@@ -123,8 +125,10 @@ char *PackFieldsInTurn(FastRecord *r, const uint16_t parts[3][256], char *record
     const char *from = line;
     int k = 0;
     for (int half = 0; half < 2 && k < RECORD_FIELDS; half++) {
-        for (uint64_t bits = separators[half]; bits != 0 && k < RECORD_FIELDS; bits &= bits - 1, k++) {
-            const char *at = line + 64 * half + __builtin_ctzll(bits);
+        BitWalk walk;
+        StartBitWalk(&walk, separators[half]);
+        for (unsigned bit; k < RECORD_FIELDS && NextBit(&walk, &bit); k++) {
+            const char *at = line + 64 * half + bit;
             end = PackFilteredField(r, parts, k, record, end, from, (size_t)(at - from));
             from = at + 1;
         }
@@ -147,12 +151,12 @@ inline const char *PackLineFast(FastSink *sink, const Packer *pk, const char *li
     FAST_LINES_SCAN(line, &low);
     size_t length;
     if (low.newlines != 0) {
-        length = (size_t)__builtin_ctzll(low.newlines);
+        length = LowestBit64(low.newlines);
     } else {
         FAST_LINES_SCAN(line + 64, &high);
         if (high.newlines == 0)
             return NULL;
-        length = 64 + (size_t)__builtin_ctzll(high.newlines);
+        length = 64 + LowestBit64(high.newlines);
     }
     if ((low.nuls & BitsBelow(length)) != 0 || (length > 64 && (high.nuls & BitsBelow(length - 64)) != 0))
         return NULL;

@@ -108,21 +108,26 @@ int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_len
     return 1;
 }
 
+/* The text's words, a machine word each, are hashed by multiplying: the top bits pick the slot. */
+#define MEMO_WORDS (32 / sizeof(size_t))
+static const size_t kGolden = sizeof(size_t) == 8 ? (size_t)0x9E3779B97F4A7C15ull : (size_t)0x9E3779B9u;
+
 /* PatternMatches for the memo field, through the table of verdicts already found. */
 static int RememberedMatch(CompiledKey *key, const KeyField *k, const unsigned char *text, size_t length,
                            const unsigned char fold[256])
 {
-    uint64_t words[4], keep[4];
+    size_t words[MEMO_WORDS], keep[MEMO_WORDS];
     memcpy(words, text, sizeof words);   /* the store keeps slack after its text */
     memcpy(keep, kKeepBytes + 32 - length, sizeof keep);
-    uint64_t hash = length;
-    for (int w = 0; w < 4; w++) {
+    size_t hash = length;
+    for (size_t w = 0; w < MEMO_WORDS; w++) {
         words[w] &= keep[w];
-        hash = (hash ^ words[w]) * 0x9E3779B97F4A7C15ull;
+        hash = (hash ^ words[w]) * kGolden;
     }
-    MemoSlot *slot = &key->memo[(hash >> 40) & (MEMO_SLOTS - 1)];
-    uint64_t differ = (slot->words[0] ^ words[0]) | (slot->words[1] ^ words[1]) | (slot->words[2] ^ words[2]) |
-                      (slot->words[3] ^ words[3]);
+    MemoSlot *slot = &key->memo[hash >> (8 * sizeof hash - MEMO_BITS)];
+    size_t differ = 0;
+    for (size_t w = 0; w < MEMO_WORDS; w++)
+        differ |= slot->words[w] ^ words[w];
     if (slot->length == length && differ == 0)
         return slot->verdict;
     int verdict = PatternMatches(k, text, length, fold);

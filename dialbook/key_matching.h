@@ -27,11 +27,12 @@ typedef struct KeyField {
 
 /* Directory fields repeat: the same surname or street stands in thousands of records. So the
  * verdicts of one pattern are kept for the field texts last seen, in a small table by hash. */
-#define MEMO_SLOTS 8192
+#define MEMO_BITS 13
+#define MEMO_SLOTS (1 << MEMO_BITS)
 #define MEMO_UNUSED 0xFF
 
 typedef struct MemoSlot {
-    uint64_t      words[4];               /* the field's text, zero past its length */
+    size_t        words[32 / sizeof(size_t)];   /* the field's text, zero past its length */
     uint8_t       length;                 /* bytes of text, or MEMO_UNUSED */
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;

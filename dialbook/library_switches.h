@@ -9,7 +9,7 @@
 #include <stdint.h>
 
 typedef struct LibrarySwitches {
-    int      word_scans;            /* 1: parse with the word-at-a-time masks even where SSE2 is there */
+    int      no_sse2;               /* 1: run the code built without SSE2 even where the processor has it */
     uint64_t memory_left;           /* non-zero: the memory the process has left, instead of the system's figure */
     int      budget_set;            /* 1: block allocations are limited by block_budget */
     uint64_t block_budget;          /* bytes of blocks that may still be allocated while budget_set */

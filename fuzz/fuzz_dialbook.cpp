@@ -131,12 +131,12 @@ void CheckPatternsOfField(const Row &row, int f)
     FUZZ_CHECK(!AnyFieldIs(SearchField(f, text + "?"), f, text), "a pattern one byte longer than a field found it");
 }
 
-// The word masks instead of SSE2, and segments of a few records each, must give the same records
-// and the same answers to the same keys.
+// The code built without SSE2, and segments of a few records each, must give the same records and
+// the same answers to the same keys.
 void CheckOtherPaths(const std::string &path, const std::vector<Row> &all, const std::vector<DirectoryRecord> &keys,
                      const std::vector<std::vector<Row>> &found)
 {
-    g_switches.word_scans = 1;
+    g_switches.no_sse2 = 1;
     g_switches.segment_text_max = 300;
     g_switches.segment_records_max = 5;
     int count = -1;

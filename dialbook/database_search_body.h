@@ -1,31 +1,10 @@
-/* database_search.cpp - walking the store for the next record that passes a key.
- * When a key field has literal leading text in a filtered field, its filter column picks the
- * candidates and only they are read, their memory asked for ahead of them; otherwise every
- * record is tested in turn. Defines PickFilterField, RestartCursor and FindNextMatch.
+/* database_search_body.h - walking the store for the next record that passes a key, once for each
+ * build: the file that includes it names the function it defines (FIND_NEXT_MATCH_NAME). When a key
+ * field has literal leading text in a filtered field, its filter column picks the candidates and only
+ * they are read, their memory asked for ahead of them; otherwise every record is tested in turn.
+ * The memory is asked for with prefetch instructions, which a processor without SSE lacks: the build
+ * without SSE2 has the compiler leave them out. Every function here but the one named is static.
  */
-#include "database_search.h"
-
-int PickFilterField(const CompiledKey *key)
-{
-    int best = -1;
-    int best_literal = 0;
-    for (int i = 0; i < key->count; i++) {
-        const KeyField *k = &key->fields[i];
-        int literal = k->literal > 3 ? 3 : k->literal;
-        if (k->field < FILTERED_FIELDS && literal > best_literal) {
-            best = i;
-            best_literal = literal;
-        }
-    }
-    return best;
-}
-
-void RestartCursor(SearchCursor *cursor, size_t next)
-{
-    cursor->next = next;
-    cursor->primed = 0;
-}
-
 /* The segment that holds record number next, looked for first where the last one was found; the
  * number of segments when none does. */
 static size_t SegmentOf(const SegmentList *list, size_t hint, size_t next)
@@ -147,7 +126,7 @@ static int FindScanning(const DatabaseSegment *segment, const unsigned char fold
     return 0;
 }
 
-int FindNextMatch(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found)
+int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found)
 {
     const SegmentList *list = &store->list;
     for (size_t s = SegmentOf(list, cursor->segment, cursor->next); s < list->count; s++) {

@@ -1,0 +1,28 @@
+/* database_search_plain.cpp - the search built for any processor, and the helpers both builds
+ * share. Defines PickFilterField, RestartCursor and FindNextMatchPlain.
+ */
+#include "database_search.h"
+
+int PickFilterField(const CompiledKey *key)
+{
+    int best = -1;
+    int best_literal = 0;
+    for (int i = 0; i < key->count; i++) {
+        const KeyField *k = &key->fields[i];
+        int literal = k->literal > 3 ? 3 : k->literal;
+        if (k->field < FILTERED_FIELDS && literal > best_literal) {
+            best = i;
+            best_literal = literal;
+        }
+    }
+    return best;
+}
+
+void RestartCursor(SearchCursor *cursor, size_t next)
+{
+    cursor->next = next;
+    cursor->primed = 0;
+}
+
+#define FIND_NEXT_MATCH_NAME FindNextMatchPlain
+#include "database_search_body.h"

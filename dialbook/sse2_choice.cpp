@@ -1,0 +1,36 @@
+/* sse2_choice.cpp - asks the processor whether it has SSE2, and chooses each piece of code built both
+ * ways by the answer. Only x86 processors have SSE2; elsewhere the code for any processor is all
+ * there is. Defines ChooseFastLines and ChooseSearch.
+ */
+#include "sse2_choice.h"
+#include "fast_lines.h"
+#include "library_switches.h"
+
+/* 1 when the code built for SSE2 is to run. */
+static int UseSse2(void)
+{
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_cpu_init();
+    return !g_switches.no_sse2 && __builtin_cpu_supports("sse2");
+#else
+    return 0;
+#endif
+}
+
+PackLinesFn *ChooseFastLines(void)
+{
+#if defined(__i386__) || defined(__x86_64__)
+    if (UseSse2())
+        return PackLinesSse2;
+#endif
+    return PackLinesWords;
+}
+
+FindNextMatchFn *ChooseSearch(void)
+{
+#if defined(__i386__) || defined(__x86_64__)
+    if (UseSse2())
+        return FindNextMatchSse2;
+#endif
+    return FindNextMatchPlain;
+}
