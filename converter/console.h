@@ -19,6 +19,9 @@ typedef struct InputFile {
     size_t    next;                       /* POSIX: first byte of buffer not yet handed out */
     size_t    end;                        /* POSIX: end of the bytes read into buffer */
     size_t    line_dirty;                 /* Windows: bytes of the line buffer the last read may have set */
+    long long asked_position;             /* Windows: the read position when the C runtime was last asked */
+    long long handed_since;               /* Windows: bytes handed out since then */
+    long long line_ends_since;            /* Windows: of them, line ends, each perhaps a CR LF in the file */
     int       at_end;                     /* 1 once the end of the file, a Ctrl-Z or a read error was met */
     int       end_of_file;                /* POSIX: 1 once a read met the end of the file itself */
     int       error;                      /* errno of the last failure, 0 when none */
@@ -60,6 +63,10 @@ long ReadSourceLine(InputFile *file, char *line, size_t size);
 
 /* The read position as a byte offset in the file, or -1 when the system cannot tell it. */
 long long InputPosition(InputFile *file);
+
+/* 1 when the read position is past mark. Asked after every line, so it asks the system only when the
+ * bytes handed out since it last did leave the answer open. */
+int InputPassed(InputFile *file, long long mark);
 
 /* Releases the input. */
 void CloseInputFile(InputFile *file);

@@ -248,6 +248,11 @@ long long InputPosition(InputFile *file)
     return file->position;   /* counted as bytes are handed out: no system call */
 }
 
+int InputPassed(InputFile *file, long long mark)
+{
+    return file->position > mark;
+}
+
 void CloseInputFile(InputFile *file)
 {
     close((int)file->handle);

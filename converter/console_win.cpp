@@ -30,6 +30,9 @@ int OpenInputFile(InputFile *file, const char *path)
     setvbuf(stream, file->buffer, _IOFBF, sizeof file->buffer);
     file->handle = (intptr_t)stream;
     file->line_dirty = (size_t)-1;   /* nothing known yet about the caller's line buffer */
+    file->asked_position = 0;
+    file->handed_since = 0;
+    file->line_ends_since = 0;
     file->at_end = 0;
     file->error = 0;
     return 1;
@@ -114,12 +117,32 @@ long ReadSourceLine(InputFile *file, char *line, size_t size)
         n = last;
     }
     file->line_dirty = n + 1;
+    file->handed_since += (long long)n;
+    file->line_ends_since += n > 0 && line[n - 1] == '\n';
     return (long)n;
 }
 
+/* The C runtime works a text-mode position out by counting the line ends left in its buffer, so
+ * asking costs as much as the buffer is long. */
 long long InputPosition(InputFile *file)
 {
-    return _ftelli64((FILE *)file->handle);
+    file->asked_position = _ftelli64((FILE *)file->handle);
+    file->handed_since = 0;
+    file->line_ends_since = 0;
+    return file->asked_position;
+}
+
+/* Every byte handed out since the last question stood for one byte of the file, and a line end for
+ * at most two (CR LF): the position lies within those bounds, and is asked for only when mark falls
+ * between them. */
+int InputPassed(InputFile *file, long long mark)
+{
+    long long least = file->asked_position + file->handed_since;
+    if (least > mark)
+        return 1;
+    if (least + file->line_ends_since <= mark)
+        return 0;
+    return InputPosition(file) > mark;
 }
 
 void CloseInputFile(InputFile *file)

@@ -174,7 +174,7 @@ static int WriteRecord(ConversionRun *run)
  * after 100% nothing more. */
 static void ShowProgress(ConversionRun *run)
 {
-    if (run->percent > 100 || InputPosition(&run->input) <= run->mark)
+    if (run->percent > 100 || !InputPassed(&run->input, run->mark))
         return;
     ClearConsole();
     printf("%d%%\n", run->percent);
