@@ -83,4 +83,32 @@ TEST(read_source_line, reads_are_text_modes_wherever_the_block_ends)
     std::remove(path.c_str());
 }
 
+// InputPassed answers as the position itself would, whether or not it asks the system, with marks
+// that move on as the percentage's do: by a step, each time one is passed. CR LF lines only, where the
+// C runtime's own reckoning of a text-mode position is exact.
+TEST(read_source_line, passed_marks_agree_with_the_position)
+{
+    const std::string path = "test_line_reader_marks.txt";
+    std::string source;
+    for (int i = 0; i < 3000; i++)
+        source += std::to_string(i) + std::string((size_t)(i * 7 % 90), 'a') + "\r\n";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << source;
+    std::vector<Read> expected = TextModeReads(source, LINE_BUFFER_SIZE);
+    for (long long step : {1LL, 7LL, 64LL, 1000LL, 20000LL}) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        std::unique_ptr<InputFile> file(new InputFile());
+        ASSERT_TRUE(OpenInputFile(file.get(), path.c_str()));
+        char line[LINE_BUFFER_SIZE];
+        long long mark = 0;
+        for (size_t i = 0; i < expected.size(); i++) {
+            ASSERT_GT(ReadSourceLine(file.get(), line, sizeof line), 0);
+            bool passed = InputPassed(file.get(), mark) != 0;
+            ASSERT_EQ(passed, expected[i].second > mark) << "read " << i << ", mark " << mark;
+            mark += passed ? step : 0;
+        }
+        CloseInputFile(file.get());
+    }
+    std::remove(path.c_str());
+}
+
 }  // namespace
