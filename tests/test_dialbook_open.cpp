@@ -12,6 +12,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -135,11 +136,33 @@ TEST(OpenDatabase, keeps_what_a_file_shorter_than_its_size_holds)
 }
 #endif
 
+// Sets a file's size without writing to it. The C runtime's way on Windows asks the volume for that much
+// free space first, so the test asks the system directly and marks the file sparse.
+bool MakeSparse(const std::string &path, uint64_t size)
+{
+#ifdef _WIN32
+    HANDLE file = CreateFileW(std::wstring(LibraryPath(path).c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = (LONGLONG)size;
+    bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return sized;
+#else
+    return truncate(path.c_str(), (off_t)size) == 0;
+#endif
+}
+
 TEST(OpenDatabase, refuses_a_file_larger_than_the_memory_left)
 {
     // Sparse, so no disk space is used: 16 GiB, four times a 32-bit address space, or 1 TiB.
     std::string path = WriteScratchFile("huge.txt", "1;a\r\n");
-    std::filesystem::resize_file(std::filesystem::u8path(path), uintmax_t(1) << (sizeof(void *) == 4 ? 34 : 40));
+    if (!MakeSparse(path, uint64_t(1) << (sizeof(void *) == 4 ? 34 : 40)))
+        GTEST_SKIP() << "this file system cannot hold a sparse file of that size";
     int count = -1;
     EXPECT_EQ(OpenDatabase(LibraryPath(path).c_str(), &count), 0);
     EXPECT_EQ(count, -1);
