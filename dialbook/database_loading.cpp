@@ -131,11 +131,8 @@ static double EstimateCost(PlatformFile *file, uint64_t size)
     long got = PlatformReadFileAt(file, sample, size < sizeof sample ? (size_t)size : sizeof sample, 0);
     if (got <= 0)
         return 0;
-    size_t lines = 0, dropped = 0;
-    for (long i = 0; i < got; i++) {
-        lines += sample[i] == '\n';
-        dropped += sample[i] == '\n' || sample[i] == ';' || sample[i] == '\r';
-    }
+    uint64_t lines = 0, dropped = 0;
+    TallySample(sample, (size_t)got, &lines, &dropped);
     double scale = (double)size / (double)got;
     double records = (double)(lines > 0 ? lines : 1) * scale;
     double text = (double)((size_t)got - dropped) * scale;

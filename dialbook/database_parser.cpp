@@ -244,12 +244,9 @@ int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], u
     pk->start = start;
     pk->text_end = text_end;
     /* The first chunk sizes the first segment: its lines, and the bytes of text they keep. */
-    size_t dropped = 0;
+    uint64_t dropped = 0;
     pk->sample_records = 1;
-    for (size_t i = 0; i < first_length; i++) {
-        pk->sample_records += first[i] == '\n';
-        dropped += first[i] == '\n' || first[i] == ';' || first[i] == '\r';
-    }
+    TallySample(first, first_length, &pk->sample_records, &dropped);
     pk->sample_bytes = first_length > 0 ? first_length : 1;
     pk->sample_text = first_length > dropped ? first_length - dropped : 1;
     if (!NextSegment(pk, first))

@@ -15,6 +15,16 @@ typedef struct Packer Packer;
 typedef const char *PackLinesFn(Packer *packer, const char *p, const char *end);
 
 /* Where packing stands between two chunks of the file. */
+/* Counts a sample's lines and the bytes packing drops from it (separators, line ends): what sizes a
+ * store before its file is read. */
+static inline void TallySample(const char *p, size_t n, uint64_t *lines, uint64_t *dropped)
+{
+    for (size_t i = 0; i < n; i++) {
+        *lines += p[i] == '\n';
+        *dropped += p[i] == '\n' || p[i] == ';' || p[i] == '\r';
+    }
+}
+
 struct Packer {
     SegmentList     *list;                      /* receives the segments, in file order */
     DatabaseSegment *segment;                   /* the one records go into now */

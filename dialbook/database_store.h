@@ -64,6 +64,17 @@ typedef struct DatabaseStore {
     unsigned char fold[256];                 /* byte -> the form comparisons use */
 } DatabaseStore;
 
+/* Where each field stands in a DirectoryRecord, and its width with the NUL, in record order. */
+inline constexpr size_t kFieldOffset[RECORD_FIELDS] = {
+    offsetof(DirectoryRecord, phone),      offsetof(DirectoryRecord, surname),
+    offsetof(DirectoryRecord, name),       offsetof(DirectoryRecord, patronymic),
+    offsetof(DirectoryRecord, street),     offsetof(DirectoryRecord, house),
+    offsetof(DirectoryRecord, building),   offsetof(DirectoryRecord, flat),
+};
+inline constexpr uint8_t kFieldWidth[RECORD_FIELDS] = {
+    PHONE_WIDTH, SURNAME_WIDTH, NAME_WIDTH, PATRONYMIC_WIDTH, STREET_WIDTH, HOUSE_WIDTH, BUILDING_WIDTH, FLAT_WIDTH,
+};
+
 /* The longest text of each field, in record order; known when compiled, so fixed field numbers cost no lookup. */
 inline constexpr uint8_t kFieldLongest[RECORD_FIELDS] = {
     PHONE_WIDTH - 1, SURNAME_WIDTH - 1, NAME_WIDTH - 1, PATRONYMIC_WIDTH - 1,

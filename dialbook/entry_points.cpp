@@ -87,20 +87,17 @@ static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
     PutFlat(out + 138, text + end[6], end[7] - end[6]);
 }
 
-static const uint8_t kFieldOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
-static const uint8_t kFieldWidths[RECORD_FIELDS] = {8, 30, 30, 30, 30, 5, 5, 5};
-
 /* Notes which bytes of the key count: in each field its text and the NUL that ends it, or the whole
  * field when it has none. */
 static void NoteCountedBytes(const DirectoryRecord *key, uint8_t counted[RECORD_FIELDS])
 {
     const char *bytes = (const char *)key;
     for (int f = 0; f < RECORD_FIELDS; f++) {
-        const char *field = bytes + kFieldOffsets[f];
+        const char *field = bytes + kFieldOffset[f];
         size_t n = 0;
-        while (n < kFieldWidths[f] && field[n] != '\0')
+        while (n < kFieldWidth[f] && field[n] != '\0')
             n++;
-        counted[f] = (uint8_t)(n < kFieldWidths[f] ? n + 1 : n);
+        counted[f] = (uint8_t)(n < kFieldWidth[f] ? n + 1 : n);
     }
 }
 
@@ -110,7 +107,7 @@ static inline int SameKey(const DirectoryRecord *key, const DirectoryRecord *las
 {
     const char *x = (const char *)key, *y = (const char *)last;
     for (int f = 0; f < RECORD_FIELDS; f++)
-        for (size_t i = kFieldOffsets[f]; i < kFieldOffsets[f] + counted[f]; i++)
+        for (size_t i = kFieldOffset[f]; i < kFieldOffset[f] + counted[f]; i++)
             if (x[i] != y[i])
                 return 0;
     return 1;

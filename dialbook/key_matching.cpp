@@ -8,17 +8,6 @@
 /* The key's fields in the order they are tried: the ones that tell records apart soonest first. */
 static const uint8_t kTryOrder[RECORD_FIELDS] = {1, 0, 4, 2, 3, 7, 5, 6};
 
-static const size_t kFieldOffset[RECORD_FIELDS] = {
-    offsetof(DirectoryRecord, phone),      offsetof(DirectoryRecord, surname),
-    offsetof(DirectoryRecord, name),       offsetof(DirectoryRecord, patronymic),
-    offsetof(DirectoryRecord, street),     offsetof(DirectoryRecord, house),
-    offsetof(DirectoryRecord, building),   offsetof(DirectoryRecord, flat),
-};
-
-static const uint8_t kFieldWidth[RECORD_FIELDS] = {
-    PHONE_WIDTH, SURNAME_WIDTH, NAME_WIDTH, PATRONYMIC_WIDTH, STREET_WIDTH, HOUSE_WIDTH, BUILDING_WIDTH, FLAT_WIDTH,
-};
-
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled)
 {
     for (size_t i = 0; i < MEMO_SLOTS; i++)
@@ -109,7 +98,6 @@ int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_len
 }
 
 /* The text's words, a machine word each, are hashed by multiplying: the top bits pick the slot. */
-#define MEMO_WORDS (32 / sizeof(size_t))
 static const size_t kGolden = sizeof(size_t) == 8 ? (size_t)0x9E3779B97F4A7C15ull : (size_t)0x9E3779B9u;
 
 /* PatternMatches for the memo field, through the table of verdicts already found. */

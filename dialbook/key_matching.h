@@ -30,9 +30,10 @@ typedef struct KeyField {
 #define MEMO_BITS 13
 #define MEMO_SLOTS (1 << MEMO_BITS)
 #define MEMO_UNUSED 0xFF
+#define MEMO_WORDS (32 / sizeof(size_t))   /* a field's longest text, in machine words */
 
 typedef struct MemoSlot {
-    size_t        words[32 / sizeof(size_t)];   /* the field's text, zero past its length */
+    size_t        words[MEMO_WORDS];      /* the field's text, zero past its length */
     uint8_t       length;                 /* bytes of text, or MEMO_UNUSED */
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;
