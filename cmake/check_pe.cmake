@@ -3,6 +3,8 @@
 # Run as: cmake -DFILE=... -DOBJDUMP=... [-DMACHINE=PE32] [-DSUBSYSTEM=console|gui] [-DLARGE_ADDRESS_AWARE=ON]
 #         [-DEXPORTS=a;b] [-DALLOWED_IMPORTS=a.dll;b.dll] [-DREQUIRED_IMPORTS=...] -P check_pe.cmake
 cmake_minimum_required(VERSION 3.25)
+# objdump translates its headings in other locales ("Характеристики" in Russian): read the C locale's.
+set(ENV{LC_ALL} C)
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "${FILE}: objdump could not read it")

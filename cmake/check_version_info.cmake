@@ -2,6 +2,7 @@
 # text versions, the product name, and the original file name (the file's own name).
 # Run as: cmake -DFILE=... -DWINDRES=... -DVERSION=1.2.3 -DPRODUCT=... -P check_version_info.cmake
 cmake_minimum_required(VERSION 3.25)
+set(ENV{LC_ALL} C)   # the tool's own words in the C locale, whatever the shell's
 execute_process(COMMAND ${WINDRES} -i ${FILE} -O rc OUTPUT_VARIABLE resources RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "${FILE}: windres could not read its resources")

@@ -17,11 +17,13 @@ if(TARGET velkor)
         COMMAND ${CHECK_BINARY} -DFILE=$<TARGET_FILE:velkor> -P ${PROJECT_SOURCE_DIR}/cmake/check_windows_binary.cmake)
 endif()
 
-# Where 32-bit programs cannot run, scripts/test runs only these (ctest -L static).
-set_tests_properties(dialbook_dll_exports_and_imports PROPERTIES LABELS static)
+# Where 32-bit programs cannot run, scripts/test runs only these (ctest -L static). They run in the
+# Russian locale our developers often work in, whose translated tool output they must not misread.
+set(STATIC_CHECKS dialbook_dll_exports_and_imports)
 if(TARGET morwen)
-    set_tests_properties(morwen_exe_imports PROPERTIES LABELS static)
+    list(APPEND STATIC_CHECKS morwen_exe_imports)
 endif()
 if(TARGET velkor)
-    set_tests_properties(velkor_exe_imports PROPERTIES LABELS static)
+    list(APPEND STATIC_CHECKS velkor_exe_imports)
 endif()
+set_tests_properties(${STATIC_CHECKS} PROPERTIES LABELS static ENVIRONMENT LC_ALL=ru_RU.UTF-8)
