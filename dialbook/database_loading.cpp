@@ -73,9 +73,11 @@ static void PackPart(void *argument)
         size_t want = job->size - offset < CHUNK_BYTES ? (size_t)(job->size - offset) : CHUNK_BYTES;
         long got = PlatformReadFileAt(job->file, chunk, want, offset);
         if (got <= 0) {
-            job->ok = got == 0;   /* 0: the file shrank while we read it; keep what it had */
+            job->ok = 0;   /* a read error, or the file ended early: it shrank while we read it */
             break;
         }
+        if (g_switches.after_read != NULL)
+            g_switches.after_read(job->start != 0, offset + (uint64_t)got);
         if (!begun)
             job->ok = begun = BeginPacking(&packer, &job->list, job->fold, job->start, text_end, chunk, (size_t)got);
         const char *from;
@@ -154,7 +156,8 @@ int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store)
     if (path == NULL || !PlatformOpenFile(path, &file, &size))
         return 0;
     BuildFoldTable(store->fold);
-    int ok = FitsInMemory(&file, size) && PackParts(&file, size, store);
+    /* Records of two versions of one file are no file at all: one written to meanwhile is refused. */
+    int ok = FitsInMemory(&file, size) && PackParts(&file, size, store) && !PlatformFileChanged(&file);
     PlatformCloseFile(&file);
     store->count = 0;
     for (size_t s = 0; s < store->list.count; s++)

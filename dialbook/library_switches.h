@@ -15,6 +15,9 @@ typedef struct LibrarySwitches {
     uint64_t block_budget;          /* bytes of blocks that may still be allocated while budget_set */
     size_t   segment_text_max;      /* non-zero: text bytes of one segment at most, instead of SEGMENT_TEXT_MAX */
     size_t   segment_records_max;   /* non-zero: records of one segment at most, instead of SEGMENT_RECORDS_MAX */
+    void   (*after_read)(int part, uint64_t offset);   /* non-null: called after each chunk a part of an open
+                                                          reads (part 0 or 1; offset past the chunk), on the
+                                                          part's own thread: tests change the file there */
 } LibrarySwitches;
 
 /* Zero, as the shipped library always has them. */

@@ -10,13 +10,23 @@
 #include <stdint.h>
 #include "directory.h"
 
-/* An open file: the system's handle or descriptor, wide enough for either. */
+/* An open file: the system's handle or descriptor, wide enough for either, and what tells whether
+ * the file was written to since it was opened. */
 typedef struct PlatformFile {
-    intptr_t handle;   /* Windows HANDLE or POSIX descriptor */
+    intptr_t handle;    /* Windows HANDLE or POSIX descriptor */
+    uint64_t size;      /* its size when it was opened */
+    uint64_t written;   /* when its data was last written, in the system's units, when it was opened */
+    uint64_t changed;   /* POSIX: when its status last changed, then; Windows: 0 */
 } PlatformFile;
 
-/* Opens a regular file for reading; 1 with *size set, or 0 (missing, unreadable, not a regular file, bad path). */
+/* Opens a regular file for reading; 1 with *size set, or 0 (missing, unreadable, not a regular file, bad path).
+ * On Windows no other program may write to the file while it is open: one that holds it open for
+ * writing already makes the open fail. */
 int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t *size);
+
+/* 1 when the file's size or the times it was written differ from when it was opened, or cannot be
+ * read: something wrote to it meanwhile (on Windows, a program the share mode does not stop). */
+int PlatformFileChanged(PlatformFile *file);
 
 /* Reads up to bytes at offset into buffer, leaving no position behind, so two threads may read one file;
  * the count read (0 at the end), or -1 on a read error. */

@@ -71,8 +71,21 @@ int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t
         return 0;
     }
     file->handle = fd;
-    *size = (uint64_t)st.st_size;
+    file->size = *size = (uint64_t)st.st_size;
+    file->written = (uint64_t)st.st_mtim.tv_sec * 1000000000u + (uint64_t)st.st_mtim.tv_nsec;
+    file->changed = (uint64_t)st.st_ctim.tv_sec * 1000000000u + (uint64_t)st.st_ctim.tv_nsec;
     return 1;
+}
+
+/* Nothing keeps other processes from writing: the size and both times tell whether one did. */
+int PlatformFileChanged(PlatformFile *file)
+{
+    struct stat st;
+    if (fstat((int)file->handle, &st) != 0)
+        return 1;
+    return (uint64_t)st.st_size != file->size ||
+           (uint64_t)st.st_mtim.tv_sec * 1000000000u + (uint64_t)st.st_mtim.tv_nsec != file->written ||
+           (uint64_t)st.st_ctim.tv_sec * 1000000000u + (uint64_t)st.st_ctim.tv_nsec != file->changed;
 }
 
 long PlatformReadFileAt(PlatformFile *file, char *buffer, size_t bytes, uint64_t offset)

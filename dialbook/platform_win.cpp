@@ -9,20 +9,42 @@
 #include <windows.h>
 #include <string.h>
 
+/* The file's size and when its data was last written, from its handle; 0 when the system cannot say. */
+static int FileStamp(HANDLE h, uint64_t *size, uint64_t *written)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info))
+        return 0;
+    *size = (uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
+    *written = (uint64_t)info.ftLastWriteTime.dwHighDateTime << 32 | info.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
+/* Shared for reading and deleting only: no program may write to the file while it is read, and one
+ * that has it open for writing makes this open fail. The handle goes at the end of the open, so the
+ * converter can write the file again between two loads. */
 int PlatformOpenFile(const DirectoryPathChar *path, PlatformFile *file, uint64_t *size)
 {
-    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return 0;
-    LARGE_INTEGER length;
-    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &length) || length.QuadPart < 0) {
+    if (GetFileType(h) != FILE_TYPE_DISK || !FileStamp(h, &file->size, &file->written) ||
+        file->size > (uint64_t)INT64_MAX) {
         CloseHandle(h);
         return 0;
     }
     file->handle = (intptr_t)h;
-    *size = (uint64_t)length.QuadPart;
+    file->changed = 0;
+    *size = file->size;
     return 1;
+}
+
+/* The share mode keeps Windows programs from writing; under Wine a Linux program is not kept out. */
+int PlatformFileChanged(PlatformFile *file)
+{
+    uint64_t size, written;
+    return !FileStamp((HANDLE)file->handle, &size, &written) || size != file->size || written != file->written;
 }
 
 long PlatformReadFileAt(PlatformFile *file, char *buffer, size_t bytes, uint64_t offset)

@@ -9,13 +9,15 @@ target_link_libraries(test_dialbook PRIVATE dialbook GTest::gtest_main)
 dialbook_add_gtest(test_dialbook)
 
 # The library's code linked in, with its switches set: the differential tests again on the paths a
-# machine would not take by itself (word masks, segments of a few records), and the memory limits.
+# machine would not take by itself (word masks, segments of a few records), the memory limits, and
+# files written to while they are read.
 # Its cases share names with test_dialbook's: they run as internals.* in a folder of their own.
 add_executable(test_dialbook_internals
     library_test_support.cpp
     test_dialbook_differential.cpp
     test_dialbook_paths.cpp
-    test_dialbook_memory.cpp)
+    test_dialbook_memory.cpp
+    test_dialbook_changes.cpp)
 target_link_libraries(test_dialbook_internals PRIVATE dialbook_code GTest::gtest_main)
 if(WIN32)
     target_link_libraries(test_dialbook PRIVATE psapi)   # the process's working set
