@@ -73,7 +73,7 @@ static void PackPart(void *argument)
         size_t want = job->size - offset < CHUNK_BYTES ? (size_t)(job->size - offset) : CHUNK_BYTES;
         long got = PlatformReadFileAt(job->file, chunk, want, offset);
         if (got <= 0) {
-            job->ok = 0;   /* a read error, or the file ended early: it shrank while we read it */
+            job->ok = got == 0;   /* 0: the file holds less than its size said; if it shrank, the end's check says so */
             break;
         }
         if (g_switches.after_read != NULL)
