@@ -97,29 +97,33 @@ static inline unsigned LowestBit64(uint64_t bits)
     return low != 0 ? (unsigned)__builtin_ctz(low) : 32 + (unsigned)__builtin_ctz((uint32_t)(bits >> 32));
 }
 
-/* The set bits of a mask, lowest first. */
+/* The set bits of a mask, lowest first: a 64-bit processor walks it as one word, a 32-bit one as its
+ * low half and then its high half. Plain members, not an array, so that all of it stays in registers. */
 typedef struct BitWalk {
-    size_t   words[MASK_WORDS];   /* the bits not taken yet, lowest word first */
-    unsigned at;                  /* the word the next bit is looked for in */
+    size_t   now;    /* the bits not taken yet of the word walked now */
+    size_t   next;   /* the high half, until it is walked; always 0 on a 64-bit processor */
+    unsigned base;   /* the number of now's bit 0 in the mask */
 } BitWalk;
 
 static inline void StartBitWalk(BitWalk *walk, uint64_t bits)
 {
-    for (unsigned w = 0; w < MASK_WORDS; w++)
-        walk->words[w] = (size_t)(bits >> (8 * sizeof(size_t) * w % 64));
-    walk->at = 0;
+    walk->now = (size_t)bits;
+    walk->next = MASK_WORDS > 1 ? (size_t)(bits >> (MASK_WORDS > 1 ? 32 : 0)) : 0;
+    walk->base = 0;
 }
 
 /* Takes the lowest bit left into *bit; 0 when none is left. */
 static inline int NextBit(BitWalk *walk, unsigned *bit)
 {
-    while (walk->at < MASK_WORDS && walk->words[walk->at] == 0)
-        walk->at++;
-    if (walk->at == MASK_WORDS)
-        return 0;
-    size_t *word = &walk->words[walk->at];
-    *bit = walk->at * 8 * (unsigned)sizeof(size_t) + LowestBit(*word);
-    *word &= *word - 1;
+    if (walk->now == 0) {
+        if (walk->next == 0)
+            return 0;
+        walk->now = walk->next;
+        walk->next = 0;
+        walk->base = 32;
+    }
+    *bit = walk->base + LowestBit(walk->now);
+    walk->now &= walk->now - 1;
     return 1;
 }
 

@@ -19,6 +19,9 @@ static const bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 static const uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
 static const uint64_t kOnes = 0x0101010101010101ull;
 
+/* Bytes of the first chunk that size the first segment: a few hundred lines tell as much as the chunk. */
+#define FIRST_SAMPLE_BYTES 16384
+
 /* Records a segment is first sized for beyond the estimate, so that it seldom fills early. */
 #define SEGMENT_SPARE_RECORDS 64
 
@@ -142,13 +145,14 @@ static inline void CloseField(Packer *pk)
     size_t start = k == 0 ? 0 : pk->shape.end[k - 1];
     size_t end = (size_t)(pk->out - pk->record);
     pk->shape.end[k] = (uint8_t)end;
-    if (k < FILTERED_FIELDS) {
-        const unsigned char *text = (const unsigned char *)pk->record + start;
-        unsigned bytes[3] = {0, 0, 0};
-        for (size_t b = 0; b < 3 && start + b < end; b++)
-            bytes[b] = pk->fold[text[b]];
+    const unsigned char *text = (const unsigned char *)pk->record + start;
+    unsigned bytes[3] = {0, 0, 0};
+    for (size_t b = 0; b < 3 && start + b < end; b++)
+        bytes[b] = pk->fold[text[b]];
+    if (k < FIRST_SHORT_FIELD)
         pk->filters[k] = FilterOfBytes(bytes[0], bytes[1], bytes[2]);
-    }
+    else
+        pk->filters[k] = ShortFilterOfBytes(bytes[0], end > start ? pk->fold[text[end - start - 1]] : 0, end - start);
     pk->field = k + 1;
     pk->raw = 0;
     pk->cut = 0;
@@ -238,17 +242,19 @@ int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], u
         pk->filter_parts[0][b] = FilterOfBytes(fold[b], 0, 0);
         pk->filter_parts[1][b] = FilterOfBytes(0, fold[b], 0);
         pk->filter_parts[2][b] = FilterOfBytes(0, 0, fold[b]);
+        pk->filter_parts[3][b] = ShortFilterOfBytes(0, fold[b], 1) & SHORT_LAST_BITS;
     }
     pk->chunk = first;
     pk->chunk_offset = start;
     pk->start = start;
     pk->text_end = text_end;
-    /* The first chunk sizes the first segment: its lines, and the bytes of text they keep. */
+    /* The start of the first chunk sizes the first segment: its lines, and the bytes of text they keep. */
     uint64_t dropped = 0;
+    size_t sample = first_length < FIRST_SAMPLE_BYTES ? first_length : FIRST_SAMPLE_BYTES;
     pk->sample_records = 1;
-    TallySample(first, first_length, &pk->sample_records, &dropped);
-    pk->sample_bytes = first_length > 0 ? first_length : 1;
-    pk->sample_text = first_length > dropped ? first_length - dropped : 1;
+    TallySample(first, sample, &pk->sample_records, &dropped);
+    pk->sample_bytes = sample > 0 ? sample : 1;
+    pk->sample_text = sample > dropped ? sample - dropped : 1;
     if (!NextSegment(pk, first))
         return 0;
     StartLine(pk);

@@ -14,23 +14,27 @@ typedef struct Packer Packer;
  * it stopped, or NULL when memory for a new segment runs out. */
 typedef const char *PackLinesFn(Packer *packer, const char *p, const char *end);
 
-/* Where packing stands between two chunks of the file. */
 /* Counts a sample's lines and the bytes packing drops from it (separators, line ends): what sizes a
- * store before its file is read. */
+ * store before its file is read. The counts are kept in locals, which the sample's bytes cannot alias. */
 static inline void TallySample(const char *p, size_t n, uint64_t *lines, uint64_t *dropped)
 {
+    size_t newlines = 0, others = 0;
     for (size_t i = 0; i < n; i++) {
-        *lines += p[i] == '\n';
-        *dropped += p[i] == '\n' || p[i] == ';' || p[i] == '\r';
+        newlines += p[i] == '\n';
+        others += p[i] == ';' || p[i] == '\r';
     }
+    *lines += newlines;
+    *dropped += newlines + others;
 }
 
+/* Where packing stands between two chunks of the file. */
 struct Packer {
     SegmentList     *list;                      /* receives the segments, in file order */
     DatabaseSegment *segment;                   /* the one records go into now */
     PackLinesFn     *pack_lines;                /* the fast way for ordinary lines */
     const unsigned char *fold;                  /* byte -> the form the filters hold */
-    uint16_t       filter_parts[3][256];        /* what a byte in each of a field's first three places gives its filter */
+    uint16_t       filter_parts[4][256];        /* what a byte in each of a field's first three places gives its
+                                                   filter, and [3], a short field's last byte */
     char          *record;                      /* where the open record's text starts in segment->text */
     char          *out;                         /* next free byte of segment->text */
     char          *switch_at;                   /* a record starting past it may not fit: a new segment first */
@@ -43,7 +47,7 @@ struct Packer {
     uint64_t       sample_text;                 /* the first chunk's bytes of text, to size the first one */
     uint64_t       text_bytes;                  /* text of the segments closed so far */
     RecordShape    shape;                       /* the open record's fields that are closed so far */
-    uint16_t       filters[FILTERED_FIELDS];    /* the open record's filters of its closed fields */
+    uint16_t       filters[RECORD_FIELDS];    /* the open record's filters of its closed fields */
     int            field;                       /* the open field; RECORD_FIELDS once past the eighth */
     size_t         raw;                         /* bytes the open field has in the file so far */
     int            cut;                         /* 1 after a NUL in the open field: the rest is not text */

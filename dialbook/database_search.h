@@ -5,20 +5,13 @@
 #include "database_store.h"
 #include "key_matching.h"
 
-/* A record a search found: its number in the file and where its packed text and shape are. */
-typedef struct FoundRecord {
-    size_t             index;   /* counted over all segments, in file order */
-    const char        *text;    /* the record's packed field bytes */
-    const RecordShape *shape;   /* where its fields end */
-} FoundRecord;
-
 /* The records a filter lets through are tried in file order, and the memory they lie in is asked
  * for ahead of them, since a record's text is seldom in the processor's cache: the shapes and text
  * offset of the SHAPES_AHEAD candidates after the one tried, the text of the TEXT_AHEAD after it.
  * Each is asked for once and well before it is needed, a few at a time, as the memory can serve. */
-#define CANDIDATE_RING 32   /* a power of two, more than SHAPES_AHEAD */
-#define SHAPES_AHEAD   16
-#define TEXT_AHEAD     8
+#define CANDIDATE_RING 64   /* a power of two, more than SHAPES_AHEAD */
+#define SHAPES_AHEAD   32
+#define TEXT_AHEAD     16
 
 /* Where a search stands between two calls. A filtered search keeps its candidates ahead in a ring. */
 typedef struct SearchCursor {
@@ -33,17 +26,18 @@ typedef struct SearchCursor {
     uint32_t offset[CANDIDATE_RING];      /* and where its text starts, once located */
 } SearchCursor;
 
-/* The key field whose filter rules out most records: the one with the longest literal start
- * in a filtered field, up to the three bytes a filter holds; -1 when there is none. */
+/* The key field whose filter rules out most records: the one whose key decides the most bits of
+ * its filter, the first of those that decide as many; -1 when the key decides none. */
 int PickFilterField(const CompiledKey *key);
 
 /* Starts the cursor from record number next, with nothing gathered. */
 void RestartCursor(SearchCursor *cursor, size_t next);
 
-/* The first record from the cursor's next on that passes key: 1 with *found set and the cursor
- * moved past it, or 0 with the cursor at the end. Built twice: for SSE2 and for any processor. */
-typedef int FindNextMatchFn(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
-int FindNextMatchSse2(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
-int FindNextMatchPlain(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found);
+/* The first record from the cursor's next on that passes key: 1 with it copied into result as eight
+ * NUL-padded fields and the cursor moved past it, or 0 with the cursor at the end. Built twice: for
+ * SSE2 and for any processor. */
+typedef int FindNextMatchFn(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
+int FindNextMatchSse2(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
+int FindNextMatchPlain(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
 
 #endif /* DIALBOOK_DATABASE_SEARCH_H */

@@ -1,14 +1,22 @@
 /* database_search_body.h - walking the store for the next record that passes a key, once for each
  * build: the file that includes it names the function it defines (FIND_NEXT_MATCH_NAME). When a key
- * field has literal leading text in a filtered field, its filter column picks the candidates and only
+ * field fixes one of a field's first bytes, that field's filter column picks the candidates and only
  * they are read, their memory asked for ahead of them; otherwise every record is tested in turn.
  * The memory is asked for with prefetch instructions, which a processor without SSE lacks: the build
  * without SSE2 has the compiler leave them out, and scans the filter column a record at a time.
  * Every function here but the one named is static.
  */
+#include <string.h>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+/* A record a search found: where its packed text and shape are. */
+typedef struct FoundRecord {
+    const char        *text;    /* the record's packed field bytes */
+    const RecordShape *shape;   /* where its fields end */
+} FoundRecord;
 
 /* The segment that holds record number next, looked for first where the last one was found; the
  * number of segments when none does. */
@@ -41,8 +49,8 @@ static FilterTest MakeFilterTest(const DatabaseSegment *segment, const KeyField 
 {
     FilterTest test;
     test.column = segment->filters[driver->field];
-    test.mask = FilterMask(driver->literal);
-    test.want = FilterOfBytes(driver->text[0], driver->text[1], driver->text[2]) & test.mask;
+    test.mask = driver->filter_mask;
+    test.want = driver->filter_want;
     return test;
 }
 
@@ -82,18 +90,23 @@ static void Gather(const DatabaseSegment *segment, const FilterTest *test, Searc
     cursor->scan = i;
 }
 
-/* Works out where the candidates up to TEXT_AHEAD past the one tried start and asks for their text:
- * its first and last cache lines, and the one between, which a record of more than 64 bytes may need. */
-static void LocateText(const DatabaseSegment *segment, SearchCursor *cursor)
+/* Works out where the candidates up to TEXT_AHEAD past the one tried start and asks for the text the
+ * key's tests read: from its first field to its last, and a machine word block past a field's start,
+ * which a remembered pattern reads. Most candidates fail, so the rest of a record waits until it is found. */
+static void LocateText(const DatabaseSegment *segment, const CompiledKey *key, SearchCursor *cursor)
 {
     while (cursor->located < cursor->gathered && cursor->located < cursor->tried + TEXT_AHEAD) {
         size_t slot = cursor->located++ % CANDIDATE_RING;
         size_t at = RecordOffset(segment, cursor->index[slot]);
+        const RecordShape *shape = &segment->shapes[cursor->index[slot]];
         const char *text = segment->text + at;
+        size_t from = key->first_field == 0 ? 0 : shape->end[key->first_field - 1];
+        size_t to = shape->end[key->last_field] > from + 32 ? shape->end[key->last_field] : from + 32;
         cursor->offset[slot] = (uint32_t)at;
-        __builtin_prefetch(text);
-        __builtin_prefetch(text + 64);
-        __builtin_prefetch(text + segment->shapes[cursor->index[slot]].end[RECORD_FIELDS - 1] + 31);
+        if (!FieldLengthFits(&key->fields[key->filter], shape))
+            continue;   /* it fails on its shape alone */
+        __builtin_prefetch(text + from);
+        __builtin_prefetch(text + to - 1);
     }
 }
 
@@ -110,17 +123,16 @@ static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold
     }
     for (;;) {
         Gather(segment, &test, cursor);
-        LocateText(segment, cursor);
+        LocateText(segment, key, cursor);
         if (cursor->tried == cursor->gathered)
             return 0;
         size_t slot = cursor->tried++ % CANDIDATE_RING;
         const RecordShape *shape = &segment->shapes[cursor->index[slot]];
         const char *text = segment->text + cursor->offset[slot];
         if (RecordMatches(key, fold, text, shape)) {
-            found->index = segment->first + cursor->index[slot];
             found->text = text;
             found->shape = shape;
-            cursor->next = found->index + 1;
+            cursor->next = segment->first + cursor->index[slot] + 1;
             return 1;
         }
     }
@@ -138,10 +150,9 @@ static int FindScanning(const DatabaseSegment *segment, const unsigned char fold
     for (size_t i = from; i < segment->count; i++) {
         const RecordShape *shape = &segment->shapes[i];
         if (RecordMatches(key, fold, segment->text + at, shape)) {
-            found->index = segment->first + i;
             found->text = segment->text + at;
             found->shape = shape;
-            cursor->next = found->index + 1;
+            cursor->next = segment->first + i + 1;
             return 1;
         }
         at += shape->end[RECORD_FIELDS - 1];
@@ -149,8 +160,69 @@ static int FindScanning(const DatabaseSegment *segment, const unsigned char fold
     return 0;
 }
 
-int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, FoundRecord *found)
+/* ---------------------------------------------------------------- the result */
+
+/* Writes length bytes of text to out as a block of block bytes (8 or 32, a constant), zero past the
+ * text. No copy depends on a length: the text is masked and stored sixteen bytes at a time with SSE2,
+ * eight otherwise, a machine word at a time without it, and what a block writes past its field the
+ * next one overwrites. */
+static inline void PutField(char *out, const char *text, size_t length, size_t block)
 {
+    const unsigned char *keep = kKeepBytes + 32 - length;
+#ifdef __SSE2__
+    if (block == 8) {
+        __m128i word = _mm_loadl_epi64((const __m128i *)(const void *)text);   /* the store keeps slack after its text */
+        _mm_storel_epi64((__m128i *)(void *)out, _mm_and_si128(word, _mm_loadl_epi64((const __m128i *)(const void *)keep)));
+        return;
+    }
+    for (size_t at = 0; at < block; at += 16) {
+        __m128i part = _mm_loadu_si128((const __m128i *)(const void *)(text + at));
+        part = _mm_and_si128(part, _mm_loadu_si128((const __m128i *)(const void *)(keep + at)));
+        _mm_storeu_si128((__m128i *)(void *)(out + at), part);
+    }
+#else
+    for (size_t at = 0; at < block; at += sizeof(size_t)) {
+        size_t word, mask;
+        memcpy(&word, text + at, sizeof word);   /* the store keeps slack after its text */
+        memcpy(&mask, keep + at, sizeof mask);
+        word &= mask;
+        memcpy(out + at, &word, sizeof word);
+    }
+#endif
+}
+
+/* The flat, last in the record, holds 4 bytes of text at most: a 4-byte block and its NUL, so that
+ * nothing is written past the record. */
+static inline void PutFlat(char *out, const char *text, size_t length)
+{
+    uint32_t word, keep;
+    memcpy(&word, text, sizeof word);
+    memcpy(&keep, kKeepBytes + 32 - length, sizeof keep);
+    word &= keep;
+    memcpy(out, &word, sizeof word);
+    out[4] = '\0';
+}
+
+/* Copies the record found into result as eight NUL-padded fields, in order, each block running
+ * over into the next field; the last one is written to its exact width. */
+static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
+{
+    const uint8_t *end = found->shape->end;
+    const char *text = found->text;
+    char *out = (char *)result;
+    PutField(out + 0, text, end[0], 8);
+    PutField(out + 8, text + end[0], end[1] - end[0], 32);
+    PutField(out + 38, text + end[1], end[2] - end[1], 32);
+    PutField(out + 68, text + end[2], end[3] - end[2], 32);
+    PutField(out + 98, text + end[3], end[4] - end[3], 32);
+    PutField(out + 128, text + end[4], end[5] - end[4], 8);
+    PutField(out + 133, text + end[5], end[6] - end[5], 8);
+    PutFlat(out + 138, text + end[6], end[7] - end[6]);
+}
+
+int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result)
+{
+    FoundRecord found;
     const SegmentList *list = &store->list;
     for (size_t s = SegmentOf(list, cursor->segment, cursor->next); s < list->count; s++) {
         const DatabaseSegment *segment = &list->segments[s];
@@ -160,9 +232,11 @@ int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCur
         }
         if (cursor->next < segment->first)
             cursor->next = segment->first;
-        if (segment->count > 0 && (key->filter >= 0 ? FindFiltered(segment, store->fold, key, cursor, found)
-                                                    : FindScanning(segment, store->fold, key, cursor, found)))
+        if (segment->count > 0 && (key->filter >= 0 ? FindFiltered(segment, store->fold, key, cursor, &found)
+                                                    : FindScanning(segment, store->fold, key, cursor, &found))) {
+            UnpackRecord(&found, result);
             return 1;
+        }
         cursor->next = segment->first + segment->count;
         cursor->primed = 0;
     }

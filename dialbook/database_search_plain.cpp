@@ -6,13 +6,12 @@
 int PickFilterField(const CompiledKey *key)
 {
     int best = -1;
-    int best_literal = 0;
+    int best_bits = 0;
     for (int i = 0; i < key->count; i++) {
-        const KeyField *k = &key->fields[i];
-        int literal = k->literal > 3 ? 3 : k->literal;
-        if (k->field < FILTERED_FIELDS && literal > best_literal) {
+        int bits = __builtin_popcount(key->fields[i].filter_mask);
+        if (bits > best_bits) {
             best = i;
-            best_literal = literal;
+            best_bits = bits;
         }
     }
     return best;

@@ -31,7 +31,7 @@ static void *AllocateBlock(size_t bytes)
 /* Bytes of an array block for capacity records: shapes, the filters, then the block offsets. */
 static size_t ArrayBytes(size_t capacity)
 {
-    return capacity * (sizeof(RecordShape) + FILTERED_FIELDS * sizeof(uint16_t)) +
+    return capacity * (sizeof(RecordShape) + RECORD_FIELDS * sizeof(uint16_t)) +
            ((capacity >> BLOCK_SHIFT) + 1) * sizeof(uint32_t);
 }
 
@@ -39,7 +39,7 @@ static size_t ArrayBytes(size_t capacity)
 static void LayOutArrays(DatabaseSegment *segment, size_t capacity)
 {
     char *at = (char *)segment->shapes + capacity * sizeof(RecordShape);
-    for (int k = 0; k < FILTERED_FIELDS; k++, at += capacity * sizeof(uint16_t))
+    for (int k = 0; k < RECORD_FIELDS; k++, at += capacity * sizeof(uint16_t))
         segment->filters[k] = (uint16_t *)at;
     segment->block_offsets = (uint32_t *)at;
 }
@@ -84,12 +84,12 @@ DatabaseSegment *AddSegment(SegmentList *list, size_t first, size_t records, siz
     return &list->segments[list->count++];
 }
 
-void StoreRecord(DatabaseSegment *segment, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+void StoreRecord(DatabaseSegment *segment, const RecordShape *shape, const uint16_t filters[RECORD_FIELDS],
                  size_t text_offset)
 {
     size_t i = segment->count;
     segment->shapes[i] = *shape;
-    for (int k = 0; k < FILTERED_FIELDS; k++)
+    for (int k = 0; k < RECORD_FIELDS; k++)
         segment->filters[k][i] = filters[k];
     NoteBlockOffset(segment->block_offsets, i, text_offset);
     segment->count = i + 1;
@@ -102,11 +102,11 @@ static void CompactArrays(DatabaseSegment *segment)
     size_t used = (segment->count + ARRAY_ALIGN_RECORDS - 1) / ARRAY_ALIGN_RECORDS * ARRAY_ALIGN_RECORDS;
     if (segment->capacity - used < segment->capacity / 8)
         return;
-    uint16_t *old_filters[FILTERED_FIELDS];
+    uint16_t *old_filters[RECORD_FIELDS];
     memcpy(old_filters, segment->filters, sizeof old_filters);
     uint32_t *old_offsets = segment->block_offsets;
     LayOutArrays(segment, used);
-    for (int k = 0; k < FILTERED_FIELDS; k++)
+    for (int k = 0; k < RECORD_FIELDS; k++)
         memmove(segment->filters[k], old_filters[k], segment->count * sizeof(uint16_t));
     memmove(segment->block_offsets, old_offsets, ((segment->count >> BLOCK_SHIFT) + 1) * sizeof(uint32_t));
     segment->capacity = used;

@@ -1,7 +1,7 @@
 /* database_store.h - the open database as the library holds it in memory: a list of segments, each
  * a run of consecutive records. A segment keeps the text of its records' fields packed back to back,
- * where each record's fields end, and for the five prefix-searched fields the first folded bytes of
- * each record, which let a search skip most records without touching their text. Every segment's
+ * where each record's fields end, and for every field the first folded bytes of each record, which
+ * let a search skip most records without touching their text. Every segment's
  * blocks are of bounded size and come straight from the system, so a store needs no large run of
  * free address space, and closing it gives everything back.
  */
@@ -15,9 +15,6 @@
 /* Bytes kept writable and readable after a segment's text, so fixed-size copies may run past its end. */
 #define TEXT_SLACK 64
 
-/* Fields with a prefix filter: phone, surname, name, patronymic, street (the first five). */
-#define FILTERED_FIELDS 5
-
 /* Records per stored text offset; a record's offset is summed from the start of its block of records. */
 #define BLOCK_SHIFT 3
 
@@ -30,7 +27,7 @@
 
 /* What an open database costs per record besides its text: its shape, its filters and a share of a
  * text offset. The README states it; the open's memory check counts with it. */
-#define RECORD_FIXED_BYTES (sizeof(RecordShape) + FILTERED_FIELDS * sizeof(uint16_t) + sizeof(uint32_t) / 8.0)
+#define RECORD_FIXED_BYTES (sizeof(RecordShape) + RECORD_FIELDS * sizeof(uint16_t) + sizeof(uint32_t) / 8.0)
 
 /* Where each field of one record ends, counted from the record's first byte; field k starts where field k-1 ends. */
 typedef struct RecordShape {
@@ -41,7 +38,7 @@ typedef struct RecordShape {
 typedef struct DatabaseSegment {
     char        *text;                       /* its records' field bytes in file order, no separators */
     RecordShape *shapes;                     /* one per record, in file order */
-    uint16_t    *filters[FILTERED_FIELDS];   /* per prefix field and record: a filter (see FilterOfText) */
+    uint16_t    *filters[RECORD_FIELDS];     /* per field and record: a filter (see FilterOfBytes) */
     uint32_t    *block_offsets;              /* text offset of every (1 << BLOCK_SHIFT)-th record */
     size_t       first;                      /* number of its first record in the file */
     size_t       count;                      /* number of records */
@@ -92,12 +89,28 @@ static inline uint16_t FilterOfBytes(unsigned first, unsigned second, unsigned t
     return (uint16_t)(first | (second & 0x1F) << 8 | (third & 0x07) << 13);
 }
 
-/* The filter's bits that the first known bytes of a key (0 to 3 or more) decide. */
+/* The filter's bits that a field's first bytes fill, for a field of known bytes (0 to 3 or more). */
 static inline uint16_t FilterMask(size_t known)
 {
     static const uint16_t kMasks[4] = {0x0000, 0x00FF, 0x1FFF, 0xFFFF};
     return kMasks[known < 3 ? known : 3];
 }
+
+/* House, building and flat, four bytes at most and matched whole, have a filter of their own: the
+ * first folded byte, the length and the low five bits of the last byte, 0 for an empty field. A whole
+ * key fixes all three, and so do patterns such as «1?» and «1*5», which a filter of the first three
+ * bytes would let every house starting with 1 through. */
+#define FIRST_SHORT_FIELD 5
+
+static inline uint16_t ShortFilterOfBytes(unsigned first, unsigned last, size_t length)
+{
+    return length == 0 ? 0 : (uint16_t)(first | length << 8 | (last & 0x1F) << 11);
+}
+
+/* The filter bits of each part of a short field's filter. */
+#define SHORT_FIRST_BITS  0x00FF
+#define SHORT_LENGTH_BITS 0x0700
+#define SHORT_LAST_BITS   0xF800
 
 /* Reads and parses the file at path into store; 1 on success, 0 with store empty on any failure. */
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store);
@@ -114,7 +127,7 @@ static inline void NoteBlockOffset(uint32_t *block_offsets, size_t i, size_t tex
 }
 
 /* Appends a record whose text already stands at text_offset; the segment must have room for it. */
-void StoreRecord(DatabaseSegment *segment, const RecordShape *shape, const uint16_t filters[FILTERED_FIELDS],
+void StoreRecord(DatabaseSegment *segment, const RecordShape *shape, const uint16_t filters[RECORD_FIELDS],
                  size_t text_offset);
 
 /* Ends a segment whose text is text_length bytes: zeroes its slack and gives back what it did not use. */

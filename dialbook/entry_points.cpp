@@ -11,9 +11,10 @@
 typedef struct DialbookState {
     DatabaseStore   store;       /* the open database; empty when none is open */
     int             open;        /* 1 while a database is open */
-    DirectoryRecord last_key;    /* the key that the compiled key was made from */
-    uint8_t         counted[RECORD_FIELDS];   /* its bytes that count in each field: the text and its NUL */
-    int             key_ready;   /* 1 when key matches last_key */
+    size_t          counted_bytes;                      /* the bytes that count of the key compiled last: */
+    uint8_t         counted_at[sizeof(DirectoryRecord)];  /* where each stands (a field's text, its NUL) */
+    char            counted[sizeof(DirectoryRecord)];     /* and what it holds */
+    int             key_ready;   /* 1 when a key has been compiled for the open database */
     CompiledKey     key;         /* the current search's tests */
     SearchCursor    cursor;      /* where the search stands */
     FindNextMatchFn *find_next;  /* the search built for this processor */
@@ -44,72 +45,31 @@ extern "C" DIRECTORY_API void DIRECTORY_CALL CloseDatabase(void)
     g_state.cursor.segment = 0;
 }
 
-/* Writes length bytes of text to out as a block of block bytes (8 or 32, a constant), zero past the
- * text. No copy depends on a length: the text is masked and stored a machine word at a time, and
- * what a block writes past its field the next one overwrites. */
-static inline void PutField(char *out, const char *text, size_t length, size_t block)
-{
-    for (size_t at = 0; at < block; at += sizeof(size_t)) {
-        size_t word, keep;
-        memcpy(&word, text + at, sizeof word);   /* the store keeps slack after its text */
-        memcpy(&keep, kKeepBytes + 32 - length + at, sizeof keep);
-        word &= keep;
-        memcpy(out + at, &word, sizeof word);
-    }
-}
-
-/* The flat, last in the record, holds 4 bytes of text at most: a 4-byte block and its NUL, so that
- * nothing is written past the record. */
-static inline void PutFlat(char *out, const char *text, size_t length)
-{
-    uint32_t word, keep;
-    memcpy(&word, text, sizeof word);
-    memcpy(&keep, kKeepBytes + 32 - length, sizeof keep);
-    word &= keep;
-    memcpy(out, &word, sizeof word);
-    out[4] = '\0';
-}
-
-/* Copies the record found into result as eight NUL-padded fields, in order, each block running
- * over into the next field; the last one is written to its exact width. */
-static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
-{
-    const uint8_t *end = found->shape->end;
-    const char *text = found->text;
-    char *out = (char *)result;
-    PutField(out + 0, text, end[0], 8);
-    PutField(out + 8, text + end[0], end[1] - end[0], 32);
-    PutField(out + 38, text + end[1], end[2] - end[1], 32);
-    PutField(out + 68, text + end[2], end[3] - end[2], 32);
-    PutField(out + 98, text + end[3], end[4] - end[3], 32);
-    PutField(out + 128, text + end[4], end[5] - end[4], 8);
-    PutField(out + 133, text + end[5], end[6] - end[5], 8);
-    PutFlat(out + 138, text + end[6], end[7] - end[6]);
-}
-
-/* Notes which bytes of the key count: in each field its text and the NUL that ends it, or the whole
- * field when it has none. */
-static void NoteCountedBytes(const DirectoryRecord *key, uint8_t counted[RECORD_FIELDS])
+/* Notes which bytes of the key count, and what they hold: in each field its text and the NUL that
+ * ends it, or the whole field when it has none. */
+static void NoteCountedBytes(const DirectoryRecord *key)
 {
     const char *bytes = (const char *)key;
-    for (int f = 0; f < RECORD_FIELDS; f++) {
-        const char *field = bytes + kFieldOffset[f];
-        size_t n = 0;
-        while (n < kFieldWidth[f] && field[n] != '\0')
-            n++;
-        counted[f] = (uint8_t)(n < kFieldWidth[f] ? n + 1 : n);
-    }
+    size_t n = 0;
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        for (size_t i = kFieldOffset[f]; i < kFieldOffset[f] + kFieldWidth[f]; i++) {
+            g_state.counted_at[n] = (uint8_t)i;
+            g_state.counted[n++] = bytes[i];
+            if (bytes[i] == '\0')
+                break;
+        }
+    g_state.counted_bytes = n;
 }
 
 /* 1 when key holds the same text as the last key in every field. Asked on every call of a search, so
- * only the bytes that count are compared: a key's usual fields are empty, and then one byte is. */
-static inline int SameKey(const DirectoryRecord *key, const DirectoryRecord *last, const uint8_t counted[RECORD_FIELDS])
+ * only the bytes that count are compared, from a list: a key's usual fields are empty, and then one
+ * byte of theirs counts. */
+static inline int SameKey(const DirectoryRecord *key)
 {
-    const char *x = (const char *)key, *y = (const char *)last;
-    for (int f = 0; f < RECORD_FIELDS; f++)
-        for (size_t i = kFieldOffset[f]; i < kFieldOffset[f] + counted[f]; i++)
-            if (x[i] != y[i])
-                return 0;
+    const char *bytes = (const char *)key;
+    for (size_t i = 0; i < g_state.counted_bytes; i++)
+        if (bytes[g_state.counted_at[i]] != g_state.counted[i])
+            return 0;
     return 1;
 }
 
@@ -123,19 +83,14 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
     }
     if (!g_state.open)
         return 0;
-    if (!g_state.key_ready || !SameKey(key, &g_state.last_key, g_state.counted)) {
-        g_state.last_key = *key;
-        NoteCountedBytes(key, g_state.counted);
+    if (!g_state.key_ready || !SameKey(key)) {
+        NoteCountedBytes(key);
         CompileKey(key, g_state.store.fold, &g_state.key);
         g_state.key.filter = PickFilterField(&g_state.key);
         g_state.key_ready = 1;
         RestartCursor(&g_state.cursor, g_state.cursor.next);   /* what was gathered was for the old key */
     }
-    FoundRecord found;
-    if (!g_state.find_next(&g_state.store, &g_state.key, &g_state.cursor, &found))
-        return 0;
-    UnpackRecord(&found, result);
-    return 1;
+    return g_state.find_next(&g_state.store, &g_state.key, &g_state.cursor, result);
 }
 
 /* Copies at most width - 1 bytes of text into field, whose bytes are already zero; null text leaves it empty.

@@ -17,19 +17,23 @@ inline uint64_t BitsBelow(size_t n)
     return n >= 64 ? ~(uint64_t)0 : ((uint64_t)1 << n) - 1;
 }
 
-/* The filter of a field of length bytes (already cut to its longest text) at text, which may be
- * read a little past its end: each byte's share from a table, so the filter costs three loads. */
-inline uint16_t FilterOf(const uint16_t parts[3][256], const char *text, size_t length)
+/* The filter of field k, length bytes at text, which may be read a little past its end: each byte's
+ * share from a table, so the filter costs three loads. */
+inline uint16_t FilterOf(const uint16_t parts[4][256], int k, const char *text, size_t length)
 {
     const unsigned char *t = (const unsigned char *)text;
-    return (uint16_t)((parts[0][t[0]] | parts[1][t[1]] | parts[2][t[2]]) & FilterMask(length));
+    if (k < FIRST_SHORT_FIELD)
+        return (uint16_t)((parts[0][t[0]] | parts[1][t[1]] | parts[2][t[2]]) & FilterMask(length));
+    if (length > kFieldLongest[k])
+        length = kFieldLongest[k];
+    return length == 0 ? 0 : (uint16_t)(parts[0][t[0]] | length << 8 | parts[3][t[length - 1]]);
 }
 
 /* One record as the fast way builds it: its shape and filters stay in locals until the record is
  * whole, then go to the segment's arrays at once. Text stores may alias anything; locals they cannot. */
 struct FastRecord {
     RecordShape shape;
-    uint16_t    filters[FILTERED_FIELDS];
+    uint16_t    filters[RECORD_FIELDS];
 };
 
 /* Packs the text of field k, length bytes at from (cut to its longest text), into the record's text,
@@ -47,11 +51,10 @@ inline size_t PackField(FastRecord *r, int k, char *record, size_t end, const ch
 }
 
 /* PackField, with the filter of a field the line ends early or lacks. */
-inline size_t PackFilteredField(FastRecord *r, const uint16_t parts[3][256], int k, char *record, size_t end,
+inline size_t PackFilteredField(FastRecord *r, const uint16_t parts[4][256], int k, char *record, size_t end,
                                 const char *from, size_t length)
 {
-    if (k < FILTERED_FIELDS)
-        r->filters[k] = FilterOf(parts, from, length < kFieldLongest[k] ? length : kFieldLongest[k]);
+    r->filters[k] = FilterOf(parts, k, from, length < kFieldLongest[k] ? length : kFieldLongest[k]);
     return PackField(r, k, record, end, from, length);
 }
 
@@ -60,7 +63,7 @@ inline size_t PackFilteredField(FastRecord *r, const uint16_t parts[3][256], int
 struct FastSink {
     char        *text;                       /* the segment's text block */
     RecordShape *shapes;
-    uint16_t    *filters[FILTERED_FIELDS];
+    uint16_t    *filters[RECORD_FIELDS];
     uint32_t    *block_offsets;
     size_t       count;                      /* records stored, the segment's and these */
     size_t       capacity;                   /* records the arrays have room for */
@@ -71,7 +74,7 @@ inline void OpenSink(FastSink *sink, const DatabaseSegment *segment)
 {
     sink->text = segment->text;
     sink->shapes = segment->shapes;
-    for (int k = 0; k < FILTERED_FIELDS; k++)
+    for (int k = 0; k < RECORD_FIELDS; k++)
         sink->filters[k] = segment->filters[k];
     sink->block_offsets = segment->block_offsets;
     sink->count = segment->count;
@@ -82,7 +85,7 @@ inline void OpenSink(FastSink *sink, const DatabaseSegment *segment)
 inline void StoreFastRecord(FastSink *sink, const FastRecord *r, const char *record)
 {
     size_t i = sink->count++;
-    for (int k = 0; k < FILTERED_FIELDS; k++)
+    for (int k = 0; k < RECORD_FIELDS; k++)
         sink->filters[k][i] = r->filters[k];
     sink->shapes[i] = r->shape;
     NoteBlockOffset(sink->block_offsets, i, (size_t)(record - sink->text));
@@ -91,7 +94,7 @@ inline void StoreFastRecord(FastSink *sink, const FastRecord *r, const char *rec
 /* Packs a line of fewer than 64 bytes with at least seven separators, whose bits are separators,
  * and whose text ends at text_end: straight code, each field's number known when compiled. Returns
  * the new end of the record's text, or NULL when the line has fewer separators. */
-inline char *PackEightFields(FastRecord *r, const uint16_t parts[3][256], char *record, const char *line,
+inline char *PackEightFields(FastRecord *r, const uint16_t parts[4][256], char *record, const char *line,
                              size_t text_end, uint64_t separators)
 {
     size_t stop[RECORD_FIELDS];   /* where each field ends in the line */
@@ -109,8 +112,7 @@ inline char *PackEightFields(FastRecord *r, const uint16_t parts[3][256], char *
 #pragma GCC unroll 8
     for (int k = 0; k < RECORD_FIELDS; k++) {
         size_t start = k == 0 ? 0 : stop[k - 1] + 1;
-        if (k < FILTERED_FIELDS)
-            r->filters[k] = FilterOf(parts, line + start, stop[k] - start);
+        r->filters[k] = FilterOf(parts, k, line + start, stop[k] - start);
         end = PackField(r, k, record, end, line + start, stop[k] - start);
     }
     return record + end;
@@ -118,7 +120,7 @@ inline char *PackEightFields(FastRecord *r, const uint16_t parts[3][256], char *
 
 /* Packs a line of up to 128 bytes, whose text ends at text_end, field by field from the separators
  * of its two blocks; fields it lacks are empty. Returns the new end of the record's text. */
-char *PackFieldsInTurn(FastRecord *r, const uint16_t parts[3][256], char *record, const char *line,
+char *PackFieldsInTurn(FastRecord *r, const uint16_t parts[4][256], char *record, const char *line,
                        size_t text_end, const uint64_t separators[2])
 {
     size_t end = 0;

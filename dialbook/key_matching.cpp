@@ -8,6 +8,43 @@
 /* The key's fields in the order they are tried: the ones that tell records apart soonest first. */
 static const uint8_t kTryOrder[RECORD_FIELDS] = {1, 0, 4, 2, 3, 7, 5, 6};
 
+/* The same for a short field: the first byte when it is literal, the length when the field must
+ * have the key's, and the last byte when it is literal, for a pattern covers the field to its end. */
+static void CompileShortFilterTest(KeyField *k, const unsigned char *text, int fixed_length)
+{
+    k->filter_mask = 0;
+    if (text[0] != '*' && text[0] != '?')
+        k->filter_mask |= SHORT_FIRST_BITS;
+    if (fixed_length)
+        k->filter_mask |= SHORT_LENGTH_BITS;
+    if (text[k->length - 1] != '*' && text[k->length - 1] != '?')
+        k->filter_mask |= SHORT_LAST_BITS;
+    k->filter_want = ShortFilterOfBytes(k->text[0], k->text[k->length - 1], k->length) & k->filter_mask;
+}
+
+/* What a record's filter must hold for the field k of text (raw, before folding) to pass it: each
+ * of the first three bytes that the key fixes, a literal byte before any '*' that is no '?', or no
+ * byte at all past the end of a key that the field must equal in length (a whole field, or a
+ * pattern without '*'). */
+static void CompileFilterTest(KeyField *k, const unsigned char *text)
+{
+    int fixed_length = k->test == FIELD_WHOLE || (k->test == FIELD_PATTERN && k->head == k->length);
+    if (k->field >= FIRST_SHORT_FIELD) {
+        CompileShortFilterTest(k, text, fixed_length);
+        return;
+    }
+    unsigned known[3] = {0, 0, 0};
+    k->filter_mask = 0;
+    for (size_t p = 0; p < 3; p++) {
+        if (p < k->head && p < k->length && text[p] != '?')
+            known[p] = k->text[p];
+        else if (!(p >= k->length && fixed_length))
+            continue;
+        k->filter_mask |= FilterMask(p + 1) & ~FilterMask(p);
+    }
+    k->filter_want = FilterOfBytes(known[0], known[1], known[2]) & k->filter_mask;
+}
+
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled)
 {
     for (size_t i = 0; i < MEMO_SLOTS; i++)
@@ -15,6 +52,8 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
     const unsigned char *bytes = (const unsigned char *)key;
     compiled->count = 0;
     compiled->memo_field = -1;
+    compiled->first_field = RECORD_FIELDS - 1;
+    compiled->last_field = 0;
     for (int i = 0; i < RECORD_FIELDS; i++) {
         int f = kTryOrder[i];
         const unsigned char *text = bytes + kFieldOffset[f];
@@ -25,15 +64,13 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
             continue;
         KeyField *out = &compiled->fields[compiled->count++];
         out->field = (uint8_t)f;
+        compiled->first_field = f < compiled->first_field ? f : compiled->first_field;
+        compiled->last_field = f > compiled->last_field ? f : compiled->last_field;
         out->length = (uint8_t)length;
         out->test = f >= 5 ? FIELD_WHOLE : FIELD_PREFIX;
-        out->literal = (uint8_t)length;
         for (size_t j = 0; j < length; j++) {
-            if (text[j] == '*' || text[j] == '?') {
-                if (out->test != FIELD_PATTERN)
-                    out->literal = (uint8_t)j;
+            if (text[j] == '*' || text[j] == '?')
                 out->test = FIELD_PATTERN;
-            }
             out->text[j] = fold[text[j]];
         }
         out->head = out->tail = (uint8_t)length;
@@ -43,6 +80,12 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         for (size_t j = 0; j < length; j++)
             if (text[j] == '*')
                 out->tail = (uint8_t)(j + 1);
+        size_t stars = 0;
+        for (size_t j = 0; j < length; j++)
+            stars += text[j] == '*';
+        out->shortest = (uint8_t)(length - stars);
+        out->longest = out->test == FIELD_WHOLE || (out->test == FIELD_PATTERN && stars == 0) ? (uint8_t)length : 0xFF;
+        CompileFilterTest(out, text);
         if (out->test == FIELD_PATTERN && compiled->memo_field < 0)
             compiled->memo_field = compiled->count - 1;
     }
@@ -100,33 +143,46 @@ int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_len
 /* The text's words, a machine word each, are hashed by multiplying: the top bits pick the slot. */
 static const size_t kGolden = sizeof(size_t) == 8 ? (size_t)0x9E3779B97F4A7C15ull : (size_t)0x9E3779B9u;
 
-/* PatternMatches for the memo field, through the table of verdicts already found. */
-static int RememberedMatch(CompiledKey *key, const KeyField *k, const unsigned char *text, size_t length,
-                           const unsigned char fold[256])
+/* PatternMatches for the memo field, through the table of verdicts already found; a text is hashed
+ * and compared in its first n words (a constant), which hold all of it. A slot's length tells how many
+ * of its words count, so texts of one length are always seen through the same words. */
+static inline int RememberedMatchIn(size_t n, CompiledKey *key, const KeyField *k, const unsigned char *text,
+                                    size_t length, const unsigned char fold[256])
 {
     size_t words[MEMO_WORDS], keep[MEMO_WORDS];
-    memcpy(words, text, sizeof words);   /* the store keeps slack after its text */
-    memcpy(keep, kKeepBytes + 32 - length, sizeof keep);
+    memcpy(words, text, n * sizeof(size_t));   /* the store keeps slack after its text */
+    memcpy(keep, kKeepBytes + 32 - length, n * sizeof(size_t));
     size_t hash = length;
-    for (size_t w = 0; w < MEMO_WORDS; w++) {
+    for (size_t w = 0; w < n; w++) {
         words[w] &= keep[w];
         hash = (hash ^ words[w]) * kGolden;
     }
     MemoSlot *slot = &key->memo[hash >> (8 * sizeof hash - MEMO_BITS)];
     size_t differ = 0;
-    for (size_t w = 0; w < MEMO_WORDS; w++)
+    for (size_t w = 0; w < n; w++)
         differ |= slot->words[w] ^ words[w];
     if (slot->length == length && differ == 0)
         return slot->verdict;
     int verdict = PatternMatches(k, text, length, fold);
-    memcpy(slot->words, words, sizeof words);
+    memcpy(slot->words, words, n * sizeof(size_t));
     slot->length = (uint8_t)length;
     slot->verdict = (uint8_t)verdict;
     return verdict;
 }
 
+/* Most field texts fit in half the words, and take half the work. */
+static int RememberedMatch(CompiledKey *key, const KeyField *k, const unsigned char *text, size_t length,
+                           const unsigned char fold[256])
+{
+    return length <= 16 ? RememberedMatchIn(MEMO_WORDS / 2, key, k, text, length, fold)
+                        : RememberedMatchIn(MEMO_WORDS, key, k, text, length, fold);
+}
+
 int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape)
 {
+    for (int i = 0; i < key->count; i++)   /* the shape alone rules most records out: no text read */
+        if (!FieldLengthFits(&key->fields[i], shape))
+            return 0;
     for (int i = 0; i < key->count; i++) {
         const KeyField *k = &key->fields[i];
         size_t begin = k->field == 0 ? 0 : shape->end[k->field - 1];
@@ -134,11 +190,8 @@ int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *r
         const unsigned char *text = (const unsigned char *)record + begin;
         switch (k->test) {
         case FIELD_PREFIX:
-            if (length < k->length || !FoldedEqual(k->text, text, k->length, fold))
-                return 0;
-            break;
         case FIELD_WHOLE:
-            if (length != k->length || !FoldedEqual(k->text, text, k->length, fold))
+            if (!FoldedEqual(k->text, text, k->length, fold))
                 return 0;
             break;
         default:

@@ -19,9 +19,12 @@ typedef struct KeyField {
     uint8_t       field;                  /* index in record order */
     uint8_t       test;                   /* a FieldTest */
     uint8_t       length;                 /* bytes of text */
-    uint8_t       literal;                /* leading bytes before any '*' or '?' */
     uint8_t       head;                   /* pattern: bytes before the first '*' */
     uint8_t       tail;                   /* pattern: where the text after the last '*' starts */
+    uint8_t       shortest;               /* the lengths a field passing the test can have */
+    uint8_t       longest;
+    uint16_t      filter_mask;            /* the bits of the field's filter that the key decides */
+    uint16_t      filter_want;            /* what those bits hold in every record the key can pass */
     unsigned char text[SURNAME_WIDTH];    /* folded key text, not NUL-terminated */
 } KeyField;
 
@@ -33,15 +36,17 @@ typedef struct KeyField {
 #define MEMO_WORDS (32 / sizeof(size_t))   /* a field's longest text, in machine words */
 
 typedef struct MemoSlot {
-    size_t        words[MEMO_WORDS];      /* the field's text, zero past its length */
+    size_t        words[MEMO_WORDS];      /* the field's text, zero past its length in the words its length counts */
     uint8_t       length;                 /* bytes of text, or MEMO_UNUSED */
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;
 
 typedef struct CompiledKey {
     int      count;                       /* non-empty key fields */
-    int      filter;                      /* the field whose filter picks candidates, or -1 */
+    int      filter;                      /* the key field whose filter picks candidates, or -1 */
     int      memo_field;                  /* the pattern field whose verdicts are kept, or -1 */
+    int      first_field;                 /* the lowest and highest field numbers the key tests */
+    int      last_field;
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
     MemoSlot memo[MEMO_SLOTS];            /* verdicts for memo_field */
 } CompiledKey;
@@ -51,6 +56,13 @@ void BuildFoldTable(unsigned char fold[256]);
 
 /* Turns a key record into the tests it asks for; key text counts up to its NUL, never past its field. */
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled);
+
+/* 1 when the field of the record with this shape has a length that k's test can pass. */
+static inline int FieldLengthFits(const KeyField *k, const RecordShape *shape)
+{
+    size_t length = shape->end[k->field] - (k->field == 0 ? 0 : shape->end[k->field - 1]);
+    return k->shortest <= length && length <= k->longest;
+}
 
 /* 1 when the record (its packed text and shape) passes every test of the key; may note a verdict in key->memo. */
 int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape);
