@@ -1,0 +1,310 @@
+// key_sweep.cpp - keys of every kind that fix a field's first byte, searched as the viewer searches
+// (a reset, then one call per match until none is left or 30001 have come) in one open database:
+// one byte in each field for every byte value; the starts of sampled records' fields, alone and with
+// a byte after them that no record has; whole values; patterns with '?' and '*' after a literal first
+// byte; two fields of one record and of two records; and the keys the issues name. Prints how many
+// keys took longer than the limit, the spread, and those keys and the slowest timed again (median of
+// 5), literal keys counted apart from patterns.
+//
+// Usage: key_sweep DATABASE [SAMPLES [LIMIT_MS [SLOWEST]]]
+//        (defaults: 40 sampled records, 100 ms, the 15 slowest keys shown)
+// Built natively (linked to the library) and for Windows (Dialbook.dll bound by name, as the viewer
+// binds it); bench/country-scale runs it.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "directory.h"
+
+namespace {
+
+const int kViewerStop = 30001;   // the viewer stops at the match after its 30000th row
+const size_t kOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
+const size_t kWidths[RECORD_FIELDS] = {8, 30, 30, 30, 30, 5, 5, 5};
+const char *const kFieldNames[RECORD_FIELDS] = {"phone", "surname", "name", "patronymic",
+                                                "street", "house", "building", "flat"};
+
+struct Library {
+    OpenDatabaseFn     openDatabase;
+    CloseDatabaseFn    closeDatabase;
+    SearchInDatabaseFn searchInDatabase;
+};
+
+#ifdef _WIN32
+int BindLibrary(Library *library)
+{
+    HMODULE module = LoadLibraryW(L"Dialbook.dll");
+    if (module == NULL)
+        return 0;
+    library->openDatabase = (OpenDatabaseFn)(void *)GetProcAddress(module, "OpenDatabase");
+    library->closeDatabase = (CloseDatabaseFn)(void *)GetProcAddress(module, "CloseDatabase");
+    library->searchInDatabase = (SearchInDatabaseFn)(void *)GetProcAddress(module, "SearchInDatabase");
+    return library->openDatabase != NULL && library->closeDatabase != NULL && library->searchInDatabase != NULL;
+}
+
+// UTF-8 of Windows-1251 bytes, for the report.
+std::string Utf8(const std::string &ansi)
+{
+    wchar_t wide[64];
+    char out[256];
+    int n = MultiByteToWideChar(1251, 0, ansi.data(), (int)ansi.size(), wide, 64);
+    n = WideCharToMultiByte(CP_UTF8, 0, wide, n, out, sizeof out, NULL, NULL);
+    return std::string(out, n > 0 ? (size_t)n : 0);
+}
+#else
+int BindLibrary(Library *library)
+{
+    library->openDatabase = OpenDatabase;
+    library->closeDatabase = CloseDatabase;
+    library->searchInDatabase = SearchInDatabase;
+    return 1;
+}
+
+// UTF-8 of Windows-1251 bytes, for the report: Cyrillic letters and Ё ё, the rest as they are.
+std::string Utf8(const std::string &ansi)
+{
+    std::string out;
+    for (unsigned char c : ansi) {
+        unsigned code = c >= 0xC0 ? 0x410 + (c - 0xC0) : c == 0xA8 ? 0x401 : c == 0xB8 ? 0x451 : c;
+        if (code < 0x80) {
+            out += (char)code;
+        } else {
+            out += (char)(0xC0 | code >> 6);
+            out += (char)(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+#endif
+
+// A key: text for some fields, the rest empty.
+struct Key {
+    std::string text[RECORD_FIELDS];
+    bool operator<(const Key &other) const
+    {
+        return std::lexicographical_compare(text, text + RECORD_FIELDS, other.text, other.text + RECORD_FIELDS);
+    }
+};
+
+struct Timed {
+    Key    key;
+    double ms;
+    int    matches;
+};
+
+DirectoryRecord MakeRecord(const Key &key)
+{
+    DirectoryRecord record;
+    memset(&record, 0, sizeof record);
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        memcpy((char *)&record + kOffsets[f], key.text[f].data(), std::min(key.text[f].size(), kWidths[f] - 1));
+    return record;
+}
+
+// One search as the viewer runs it; the matches it gave, and the time in *ms.
+int Search(const Library &library, const Key &key, double *ms)
+{
+    DirectoryRecord record = MakeRecord(key), result;
+    int filled = 0;
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        filled += !key.text[f].empty();
+    auto start = std::chrono::steady_clock::now();
+    library.searchInDatabase(NULL, NULL, 0);
+    int matches = 0;
+    while (matches < kViewerStop && library.searchInDatabase(&result, &record, filled))
+        matches++;
+    *ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return matches;
+}
+
+bool IsPattern(const Key &key)
+{
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        if (key.text[f].find_first_of("*?") != std::string::npos)
+            return true;
+    return false;
+}
+
+std::string Describe(const Key &key)
+{
+    std::string text;
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        if (!key.text[f].empty())
+            text += std::string(text.empty() ? "" : " ") + kFieldNames[f] + " «" + Utf8(key.text[f]) + "»";
+    return text;
+}
+
+Key OneField(int field, const std::string &text)
+{
+    Key key;
+    key.text[field] = text;
+    return key;
+}
+
+// Every samples-th record of the database, read through the library with an empty key.
+std::vector<Key> SampleRecords(const Library &library, int records, int samples)
+{
+    std::vector<Key> sampled;
+    DirectoryRecord empty, result;
+    memset(&empty, 0, sizeof empty);
+    int every = records / samples > 0 ? records / samples : 1;
+    library.searchInDatabase(NULL, NULL, 0);
+    for (int i = 0; library.searchInDatabase(&result, &empty, 0); i++) {
+        if (i % every != every / 2)
+            continue;
+        Key key;
+        for (int f = 0; f < RECORD_FIELDS; f++)
+            key.text[f] = std::string((const char *)&result + kOffsets[f]);
+        sampled.push_back(key);
+    }
+    return sampled;
+}
+
+// The keys one field's text gives: its starts, alone and followed by a byte no record has there
+// (so that the filter lets through records none of which match), and patterns after its first byte.
+void FieldKeys(int field, const std::string &t, std::set<Key> *keys)
+{
+    if (t.empty() || t[0] == '*' || t[0] == '?')
+        return;
+    const std::string miss = field == 0 ? "#" : "\xFA";   // '#' no phone has, 'ъ' no word starts its end with
+    size_t n = t.size();
+    for (size_t length = 1; length <= n && length <= 4; length++) {
+        keys->insert(OneField(field, t.substr(0, length)));
+        keys->insert(OneField(field, t.substr(0, length) + miss));
+    }
+    keys->insert(OneField(field, t));
+    keys->insert(OneField(field, t + miss));
+    keys->insert(OneField(field, t.substr(0, 1) + "*"));
+    keys->insert(OneField(field, t.substr(0, 1) + "*" + t.substr(n - 1)));
+    keys->insert(OneField(field, t.substr(0, 1) + "*" + miss));
+    keys->insert(OneField(field, t.substr(0, 1) + "?"));
+    keys->insert(OneField(field, t.substr(0, 1) + "??"));
+    if (n >= 2) {
+        keys->insert(OneField(field, t.substr(0, 2) + "*" + miss));
+        keys->insert(OneField(field, t.substr(0, 1) + "?" + t.substr(2)));
+        keys->insert(OneField(field, t.substr(0, n - 1) + "?"));
+    }
+}
+
+std::set<Key> MakeKeys(const std::vector<Key> &sampled)
+{
+    std::set<Key> keys;
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        for (int b = 1; b < 256; b++)
+            if (b != '*' && b != '?')
+                keys.insert(OneField(f, std::string(1, (char)b)));
+    for (size_t s = 0; s < sampled.size(); s++) {
+        const Key &record = sampled[s], &other = sampled[(s + 1) % sampled.size()];
+        for (int f = 0; f < RECORD_FIELDS; f++)
+            FieldKeys(f, record.text[f], &keys);
+        Key pair;   // surname's start and the first name, of one record and of two
+        pair.text[1] = record.text[1].substr(0, 3);
+        pair.text[2] = record.text[2];
+        keys.insert(pair);
+        pair.text[2] = other.text[2];
+        keys.insert(pair);
+        Key address;   // street and house of one record, and a flat of another
+        address.text[4] = record.text[4];
+        address.text[5] = record.text[5];
+        address.text[7] = other.text[7];
+        keys.insert(address);
+    }
+    // The keys the issues name, in Windows-1251: flat 777, building 3, house 12, surname
+    // Петровский with name Иван, and a surname that no record has.
+    keys.insert(OneField(7, "777"));
+    keys.insert(OneField(6, "3"));
+    keys.insert(OneField(5, "12"));
+    Key named;
+    named.text[1] = "\xCF\xE5\xF2\xF0\xEE\xE2\xF1\xEA\xE8\xE9";
+    named.text[2] = "\xC8\xE2\xE0\xED";
+    keys.insert(named);
+    keys.insert(OneField(1, "\xDF\xF9\xFA\xFB"));   // Ящъы
+    return keys;
+}
+
+double Median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t **argv)
+{
+    const DirectoryPathChar *path = argc > 1 ? argv[1] : NULL;
+    int samples = argc > 2 ? _wtoi(argv[2]) : 40;
+    double limit = argc > 3 ? _wtof(argv[3]) : 100;
+    int slowest = argc > 4 ? _wtoi(argv[4]) : 15;
+#else
+int main(int argc, char **argv)
+{
+    std::u16string wide;
+    for (const char *p = argc > 1 ? argv[1] : ""; *p != '\0'; p++)
+        wide += (char16_t)(unsigned char)*p;   // ASCII paths only
+    const DirectoryPathChar *path = argc > 1 ? wide.c_str() : NULL;
+    int samples = argc > 2 ? atoi(argv[2]) : 40;
+    double limit = argc > 3 ? atof(argv[3]) : 100;
+    int slowest = argc > 4 ? atoi(argv[4]) : 15;
+#endif
+    Library library;
+    if (path == NULL || samples < 1 || slowest < 0 || argc > 5) {
+        fprintf(stderr, "Usage:\n\tkey_sweep DATABASE [SAMPLES [LIMIT_MS [SLOWEST]]]\n");
+        return 2;
+    }
+    int records = 0;
+    if (!BindLibrary(&library) || !library.openDatabase(path, &records)) {
+        fprintf(stderr, "key_sweep: cannot bind the library or open the database\n");
+        return 1;
+    }
+    std::set<Key> keys = MakeKeys(SampleRecords(library, records, samples));
+    std::vector<Timed> timed;
+    std::vector<double> all;
+    for (const Key &key : keys) {
+        Timed t{key, 0, 0};
+        t.matches = Search(library, key, &t.ms);
+        timed.push_back(t);
+        all.push_back(t.ms);
+    }
+    std::sort(timed.begin(), timed.end(), [](const Timed &a, const Timed &b) { return a.ms > b.ms; });
+    std::sort(all.begin(), all.end());
+    size_t over = std::count_if(all.begin(), all.end(), [&](double ms) { return ms > limit; });
+    printf("records %d keys %zu over_%.0f_ms %zu median_ms %.3f p90_ms %.3f p99_ms %.3f max_ms %.3f\n", records,
+           timed.size(), limit, over, all[all.size() / 2], all[all.size() * 9 / 10], all[all.size() * 99 / 100],
+           all.back());
+    // Every key over the limit, and the slowest ones at least, again: the median of five runs, so that
+    // one slow run by chance does not count. Keys with '*' or '?' are counted apart.
+    size_t again = std::max(over, std::min<size_t>(timed.size(), (size_t)slowest));
+    size_t over_literal = 0, over_pattern = 0, patterns = 0;
+    for (const Timed &t : timed)
+        patterns += IsPattern(t.key);
+    for (size_t i = 0; i < again; i++) {
+        std::vector<double> runs;
+        for (int r = 0; r < 5; r++) {
+            double ms;
+            Search(library, timed[i].key, &ms);
+            runs.push_back(ms);
+        }
+        double median = Median(runs);
+        if (median > limit)
+            (IsPattern(timed[i].key) ? over_pattern : over_literal)++;
+        if (median > limit || i < (size_t)slowest)
+            printf("slow %8.3f ms (first run %8.3f) %6d matches  %s\n", median, timed[i].ms, timed[i].matches,
+                   Describe(timed[i].key).c_str());
+    }
+    printf("over_%.0f_ms_timed_again literal %zu of %zu, patterns %zu of %zu\n", limit, over_literal,
+           timed.size() - patterns, over_pattern, patterns);
+    library.closeDatabase();
+    return 0;
+}
