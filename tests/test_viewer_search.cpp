@@ -54,6 +54,20 @@ void Search()
     SendMessageW(g_viewer.mainWindow, WM_COMMAND, 0, reinterpret_cast<LPARAM>(g_viewer.searchButton));
 }
 
+// The list's deletion notifications to the main window while a hook counts them.
+int deleteAllNotes = 0, deleteItemNotes = 0;
+
+LRESULT CALLBACK CountDeletions(int code, WPARAM wparam, LPARAM lparam)
+{
+    const CWPSTRUCT *call = reinterpret_cast<const CWPSTRUCT *>(lparam);
+    if (code == HC_ACTION && call->message == WM_NOTIFY && call->hwnd == g_viewer.mainWindow) {
+        UINT note = reinterpret_cast<const NMHDR *>(call->lParam)->code;
+        deleteAllNotes += note == LVN_DELETEALLITEMS;
+        deleteItemNotes += note == LVN_DELETEITEM;
+    }
+    return CallNextHookEx(NULL, code, wparam, lparam);
+}
+
 } // namespace
 
 TEST_F(SearchTest, last_match_returned_is_the_first_row)
@@ -190,6 +204,25 @@ TEST_F(SearchTest, the_same_search_twice_gives_the_same_rows)
     EXPECT_EQ(2u, first.size());
     EXPECT_EQ((std::vector<std::string>{ "reset", "search", "search", "search", "reset", "search", "search", "search" }),
               Fake().calls);
+}
+
+// The old rows go at once: the main window answers the list's delete-all, so it is not told of each row.
+TEST_F(SearchTest, a_new_search_empties_the_list_without_a_notification_a_row)
+{
+    LoadMatches({ MakeRecord({ "1234567", "Иванов" }), MakeRecord({ "7654321", "Иванова" }) });
+    TypeInto(1, L"Иван");
+    Search();
+    ASSERT_EQ(2u, ResultRows().size());
+    Fake().matches = { MakeRecord({ "1111111", "Иваненко" }) };
+    deleteAllNotes = deleteItemNotes = 0;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountDeletions, NULL, GetCurrentThreadId());
+    Search();
+    UnhookWindowsHookEx(hook);
+    auto rows = ResultRows();
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ(RowOf({ "1111111", "Иваненко" }), Utf8Row(rows[0]));
+    EXPECT_EQ(1, deleteAllNotes);
+    EXPECT_EQ(0, deleteItemNotes);
 }
 
 TEST_F(SearchTest, composite_form_splits_letters_with_marks)

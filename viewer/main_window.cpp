@@ -150,6 +150,16 @@ static LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
     return 0;
 }
 
+/* Emptying the list is answered TRUE, so that it sends no LVN_DELETEITEM for each of its rows (up to
+ * 30000 of them at every search): the viewer keeps nothing a row to free. The rest is default. */
+static LRESULT HandleNotify(HWND window, WPARAM wparam, LPARAM lparam)
+{
+    const NMHDR *header = (const NMHDR *)lparam;
+    if (header->hwndFrom == g_viewer.resultList && header->code == LVN_DELETEALLITEMS)
+        return TRUE;
+    return DefWindowProcW(window, WM_NOTIFY, wparam, lparam);
+}
+
 /* The controls cover everything worth drawing; painting only validates. */
 static void PaintNothing(HWND window)
 {
@@ -163,6 +173,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     switch (message) {
     case WM_COMMAND:
         return HandleCommand(window, wparam, lparam);
+    case WM_NOTIFY:
+        return HandleNotify(window, wparam, lparam);
     case WM_PAINT:
         PaintNothing(window);
         return 0;
