@@ -49,7 +49,7 @@ void WriteMeanwhile()
                            OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return;
-    g_writer_let_in = g_change != REWRITTEN_IN_PLACE;   // a change of the time alone is never kept out
+    g_writer_let_in = true;   // a change of the time alone is never kept out
     LARGE_INTEGER size, at;
     GetFileSizeEx(h, &size);
     DWORD written;
