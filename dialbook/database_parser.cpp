@@ -34,11 +34,11 @@ static uint64_t FileOffset(const Packer *pk, const char *p)
 }
 
 /* Records that left bytes of the file likely hold, by what the file has shown so far, with a
- * sixteenth to spare; never more than max. */
+ * thirty-second to spare; never more than max. */
 static size_t EstimateRecords(const Packer *pk, uint64_t left, size_t max)
 {
     double records = (double)left * (double)pk->sample_records / (double)pk->sample_bytes;
-    records = records * 17 / 16 + SEGMENT_SPARE_RECORDS;
+    records = records * 33 / 32 + SEGMENT_SPARE_RECORDS;
     return records < (double)max ? (size_t)records : max;
 }
 
