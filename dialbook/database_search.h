@@ -22,6 +22,7 @@ typedef struct SearchCursor {
     size_t   gathered;                    /* candidates found, whose shapes are asked for */
     size_t   located;                     /* of those, the ones whose text offset is known and text asked for */
     size_t   tried;                       /* of those, the ones tried */
+    size_t   matched;                     /* of those, the ones that passed */
     uint32_t index[CANDIDATE_RING];       /* candidate number gathered % CANDIDATE_RING: its number in the segment */
     uint32_t offset[CANDIDATE_RING];      /* and where its text starts, once located */
 } SearchCursor;

@@ -92,16 +92,19 @@ static void Gather(const DatabaseSegment *segment, const FilterTest *test, Searc
 
 /* Works out where the candidates up to TEXT_AHEAD past the one tried start and asks for the text the
  * key's tests read: from its first field to its last, and a machine word block past a field's start,
- * which a remembered pattern reads. Most candidates fail, so the rest of a record waits until it is found. */
+ * which a remembered pattern reads. Where most candidates fail, the rest of a record waits until it
+ * is found; where a quarter or more of them match so far, each is asked for whole, as a match is read. */
 static void LocateText(const DatabaseSegment *segment, const CompiledKey *key, SearchCursor *cursor)
 {
+    int whole = cursor->matched * 4 >= cursor->tried;
+    int first = whole ? 0 : key->first_field, last = whole ? RECORD_FIELDS - 1 : key->last_field;
     while (cursor->located < cursor->gathered && cursor->located < cursor->tried + TEXT_AHEAD) {
         size_t slot = cursor->located++ % CANDIDATE_RING;
         size_t at = RecordOffset(segment, cursor->index[slot]);
         const RecordShape *shape = &segment->shapes[cursor->index[slot]];
         const char *text = segment->text + at;
-        size_t from = key->first_field == 0 ? 0 : shape->end[key->first_field - 1];
-        size_t to = shape->end[key->last_field] > from + 32 ? shape->end[key->last_field] : from + 32;
+        size_t from = first == 0 ? 0 : shape->end[first - 1];
+        size_t to = shape->end[last] > from + 32 ? shape->end[last] : from + 32;
         cursor->offset[slot] = (uint32_t)at;
         if (!FieldLengthFits(&key->fields[key->filter], shape))
             continue;   /* it fails on its shape alone */
@@ -118,7 +121,7 @@ static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold
     FilterTest test = MakeFilterTest(segment, &key->fields[key->filter]);
     if (!cursor->primed) {
         cursor->scan = cursor->next - segment->first;
-        cursor->gathered = cursor->located = cursor->tried = 0;
+        cursor->gathered = cursor->located = cursor->tried = cursor->matched = 0;
         cursor->primed = 1;
     }
     for (;;) {
@@ -132,6 +135,7 @@ static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold
         if (RecordMatches(key, fold, text, shape)) {
             found->text = text;
             found->shape = shape;
+            cursor->matched++;
             cursor->next = segment->first + cursor->index[slot] + 1;
             return 1;
         }
