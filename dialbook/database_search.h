@@ -8,14 +8,20 @@
 /* The records a filter lets through are tried in file order, and the memory they lie in is asked
  * for ahead of them, since a record's text is seldom in the processor's cache: the shapes and text
  * offset of the SHAPES_AHEAD candidates after the one tried, the text of the TEXT_AHEAD after it.
- * Each is asked for once and well before it is needed, a few at a time, as the memory can serve. */
-#define CANDIDATE_RING 64   /* a power of two, more than SHAPES_AHEAD */
+ * Each is asked for once and well before it is needed, a few at a time, as the memory can serve.
+ * Candidates are tried in runs, not one a call: up to MATCHES_AHEAD matches wait in the cursor to be
+ * handed out, one a call. */
+#define CANDIDATE_RING 64   /* a power of two, at least SHAPES_AHEAD + 8 */
 #define SHAPES_AHEAD   32
 #define TEXT_AHEAD     16
+#define MATCHES_AHEAD  8    /* a power of two */
+
+/* A candidate's text offset when its shape alone rules it out. */
+#define NO_TEXT UINT32_MAX
 
 /* Where a search stands between two calls. A filtered search keeps its candidates ahead in a ring. */
 typedef struct SearchCursor {
-    size_t   next;                        /* the next record to try, numbered in the file */
+    size_t   next;                        /* the next record to hand out or try, numbered in the file */
     size_t   segment;                     /* the segment that holds it, or held it last */
     int      primed;                      /* 1 while the ring holds the candidates from next on */
     size_t   scan;                        /* filtered: where the filter column is read next, in the segment */
@@ -23,9 +29,30 @@ typedef struct SearchCursor {
     size_t   located;                     /* of those, the ones whose text offset is known and text asked for */
     size_t   tried;                       /* of those, the ones tried */
     size_t   matched;                     /* of those, the ones that passed */
+    size_t   returned;                    /* of those, the ones handed out */
     uint32_t index[CANDIDATE_RING];       /* candidate number gathered % CANDIDATE_RING: its number in the segment */
-    uint32_t offset[CANDIDATE_RING];      /* and where its text starts, once located */
+    uint32_t offset[CANDIDATE_RING];      /* and where its text starts once located, or NO_TEXT */
+    uint32_t match_index[MATCHES_AHEAD];  /* match number matched % MATCHES_AHEAD: its number in the segment */
+    uint32_t match_offset[MATCHES_AHEAD]; /* and where its text starts */
 } SearchCursor;
+
+/* The key a search was compiled from, kept to tell on each call whether the caller's key is still
+ * the same: the whole record and a mask of the bytes that count (each field's text and its NUL, or
+ * the whole field when it has none), laid out in 16-byte blocks. */
+#define KEY_COPY_BYTES 144
+
+typedef struct KeyCopy {
+    alignas(16) unsigned char bytes[KEY_COPY_BYTES];    /* the key record, then a zero byte */
+    alignas(16) unsigned char counts[KEY_COPY_BYTES];   /* 0xFF where a byte counts */
+} KeyCopy;
+
+/* Keeps key in copy. */
+void NoteKey(KeyCopy *copy, const DirectoryRecord *key);
+
+/* 1 when key holds what copy holds in every byte that counts. Built twice: for SSE2 and for any processor. */
+typedef int SameKeyFn(const KeyCopy *copy, const DirectoryRecord *key);
+int SameKeySse2(const KeyCopy *copy, const DirectoryRecord *key);
+int SameKeyPlain(const KeyCopy *copy, const DirectoryRecord *key);
 
 /* The key field whose filter rules out most records: the one whose key decides the most bits of
  * its filter, the first of those that decide as many; -1 when the key decides none. */

@@ -1,10 +1,11 @@
 /* database_search_body.h - walking the store for the next record that passes a key, once for each
- * build: the file that includes it names the function it defines (FIND_NEXT_MATCH_NAME). When a key
- * field fixes one of a field's first bytes, that field's filter column picks the candidates and only
- * they are read, their memory asked for ahead of them; otherwise every record is tested in turn.
+ * build: the file that includes it names the two functions it defines (FIND_NEXT_MATCH_NAME and
+ * SAME_KEY_NAME). When a key field fixes one of a field's first bytes, that field's filter column
+ * picks the candidates and only they are read, their memory asked for ahead of them; otherwise every
+ * record is tested in turn.
  * The memory is asked for with prefetch instructions, which a processor without SSE lacks: the build
  * without SSE2 has the compiler leave them out, and scans the filter column a record at a time.
- * Every function here but the one named is static.
+ * Every function here but the two named is static.
  */
 #include <string.h>
 
@@ -54,92 +55,139 @@ static FilterTest MakeFilterTest(const DatabaseSegment *segment, const KeyField 
     return test;
 }
 
-/* The first record from i on whose filter passes, or count when none does: eight filters a compare
- * where SSE2 is there, since most keys pass a record in dozens and the scan is most of a search. */
-static size_t NextCandidate(const FilterTest *test, size_t i, size_t count)
+/* Puts candidate i into the ring and asks for its shape and its block's text offset. */
+static inline void AddCandidate(const DatabaseSegment *segment, SearchCursor *cursor, size_t i)
 {
+    cursor->index[cursor->gathered++ % CANDIDATE_RING] = (uint32_t)i;
+    __builtin_prefetch(&segment->block_offsets[i >> BLOCK_SHIFT]);
+    __builtin_prefetch(&segment->shapes[i]);
+}
+
+/* Finds candidates from the scan on until SHAPES_AHEAD of them wait untried. Where SSE2 is there the
+ * column is compared eight filters at a time, since most keys pass a record in dozens and the scan is
+ * most of a search, and every candidate of the eight goes into the ring at once: it has room for
+ * SHAPES_AHEAD and eight more. */
+static void Gather(const DatabaseSegment *segment, const FilterTest *test, SearchCursor *cursor)
+{
+    const uint16_t *column = test->column;
+    size_t i = cursor->scan, count = segment->count, wanted = cursor->tried + SHAPES_AHEAD;
 #ifdef __SSE2__
     const __m128i mask = _mm_set1_epi16((short)test->mask);
     const __m128i want = _mm_set1_epi16((short)test->want);
-    for (; i + 8 <= count; i += 8) {
-        __m128i filters = _mm_loadu_si128((const __m128i *)(const void *)(test->column + i));
-        unsigned hits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(filters, mask), want));
-        if (hits != 0)
-            return i + ((unsigned)__builtin_ctz(hits) >> 1);
+    while (cursor->gathered < wanted && i + 8 <= count) {
+        unsigned hits = 0;
+        for (; i + 8 <= count; i += 8) {
+            __m128i filters = _mm_loadu_si128((const __m128i *)(const void *)(column + i));
+            hits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(filters, mask), want));
+            if (hits != 0)
+                break;
+        }
+        for (; hits != 0; hits &= hits - 1, hits &= hits - 1)   /* a filter that passes sets two bits */
+            AddCandidate(segment, cursor, i + ((unsigned)__builtin_ctz(hits) >> 1));
+        if (i + 8 <= count)
+            i += 8;
     }
 #endif
-    while (i < count && (test->column[i] & test->mask) != test->want)
-        i++;
-    return i;
+    for (; cursor->gathered < wanted && i < count; i++)
+        if ((column[i] & test->mask) == test->want)
+            AddCandidate(segment, cursor, i);
+    cursor->scan = i;
 }
 
-/* Finds candidates from the scan on until SHAPES_AHEAD of them wait untried, asking for each one's
- * shapes and text offset as it is found. */
-static void Gather(const DatabaseSegment *segment, const FilterTest *test, SearchCursor *cursor)
+/* Where record i of the segment starts in its text: its block's offset and the lengths of the
+ * records before it in the block. With SSE2 the lengths are summed from the block's eight shapes, one
+ * cache line, with no loop whose length changes from one candidate to the next. */
+static inline size_t TextOffset(const DatabaseSegment *segment, size_t i)
 {
-    size_t i = cursor->scan;
-    while (cursor->gathered < cursor->tried + SHAPES_AHEAD && i < segment->count) {
-        i = NextCandidate(test, i, segment->count);
-        if (i == segment->count)
-            break;
-        cursor->index[cursor->gathered++ % CANDIDATE_RING] = (uint32_t)i;
-        __builtin_prefetch(&segment->block_offsets[i >> BLOCK_SHIFT]);
-        __builtin_prefetch(&segment->shapes[i]);
-        i++;
+#ifdef __SSE2__
+    /* The arrays hold whole blocks of shapes, from a cache line's start, so all eight are there to read. */
+    const __m128i *shapes = (const __m128i *)(const void *)&segment->shapes[i >> BLOCK_SHIFT << BLOCK_SHIFT];
+    const __m128i *before = (const __m128i *)(const void *)kLengthsBefore[i & ((1u << BLOCK_SHIFT) - 1)];
+    __m128i sum = _mm_setzero_si128();
+    for (int part = 0; part < 4; part++) {
+        __m128i lengths = _mm_and_si128(_mm_load_si128(shapes + part), _mm_load_si128(before + part));
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(lengths, _mm_setzero_si128()));
     }
-    cursor->scan = i;
+    sum = _mm_add_epi64(sum, _mm_srli_si128(sum, 8));
+    return segment->block_offsets[i >> BLOCK_SHIFT] + (size_t)_mm_cvtsi128_si32(sum);
+#else
+    return RecordOffset(segment, i);
+#endif
 }
 
 /* Works out where the candidates up to TEXT_AHEAD past the one tried start and asks for the text the
  * key's tests read: from its first field to its last, and a machine word block past a field's start,
  * which a remembered pattern reads. Where most candidates fail, the rest of a record waits until it
- * is found; where a quarter or more of them match so far, each is asked for whole, as a match is read. */
+ * is found; where a quarter or more of them match so far, each is asked for whole, as a match is read.
+ * A candidate whose field is too short or too long for the key fails on its shape alone: NO_TEXT. */
 static void LocateText(const DatabaseSegment *segment, const CompiledKey *key, SearchCursor *cursor)
 {
     int whole = cursor->matched * 4 >= cursor->tried;
     int first = whole ? 0 : key->first_field, last = whole ? RECORD_FIELDS - 1 : key->last_field;
+    const KeyField *driver = &key->fields[key->filter];
     while (cursor->located < cursor->gathered && cursor->located < cursor->tried + TEXT_AHEAD) {
         size_t slot = cursor->located++ % CANDIDATE_RING;
-        size_t at = RecordOffset(segment, cursor->index[slot]);
         const RecordShape *shape = &segment->shapes[cursor->index[slot]];
+        if (!FieldLengthFits(driver, shape)) {
+            cursor->offset[slot] = NO_TEXT;
+            continue;
+        }
+        size_t at = TextOffset(segment, cursor->index[slot]);
         const char *text = segment->text + at;
         size_t from = first == 0 ? 0 : shape->end[first - 1];
         size_t to = shape->end[last] > from + 32 ? shape->end[last] : from + 32;
         cursor->offset[slot] = (uint32_t)at;
-        if (!FieldLengthFits(&key->fields[key->filter], shape))
-            continue;   /* it fails on its shape alone */
         __builtin_prefetch(text + from);
         __builtin_prefetch(text + to - 1);
     }
 }
 
-/* Tries the segment's candidates from the cursor on, keeping the ring ahead of them full; 1 with
+/* Tries the segment's candidates from the cursor on until MATCHES_AHEAD matches wait to be handed
+ * out or no candidate is left, topping the ring up whenever half of what it holds ahead is tried. */
+static void TryCandidates(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                          SearchCursor *cursor)
+{
+    FilterTest test = MakeFilterTest(segment, &key->fields[key->filter]);
+    size_t tried = cursor->tried, matched = cursor->matched;   /* kept here: the tests may write to the key */
+    while (matched - cursor->returned < MATCHES_AHEAD) {
+        if (cursor->located - tried < TEXT_AHEAD / 2) {
+            cursor->tried = tried;
+            cursor->matched = matched;
+            Gather(segment, &test, cursor);
+            LocateText(segment, key, cursor);
+            if (tried == cursor->located)
+                break;
+        }
+        size_t slot = tried++ % CANDIDATE_RING;
+        uint32_t index = cursor->index[slot], offset = cursor->offset[slot];
+        if (offset != NO_TEXT && RecordMatches(key, fold, segment->text + offset, &segment->shapes[index])) {
+            cursor->match_index[matched % MATCHES_AHEAD] = index;
+            cursor->match_offset[matched++ % MATCHES_AHEAD] = offset;
+        }
+    }
+    cursor->tried = tried;
+    cursor->matched = matched;
+}
+
+/* Hands out the segment's next match from the cursor on, trying candidates when none waits; 1 with
  * *found set and the cursor past it, or 0 when the segment has no more. */
 static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                         SearchCursor *cursor, FoundRecord *found)
 {
-    FilterTest test = MakeFilterTest(segment, &key->fields[key->filter]);
     if (!cursor->primed) {
         cursor->scan = cursor->next - segment->first;
-        cursor->gathered = cursor->located = cursor->tried = cursor->matched = 0;
+        cursor->gathered = cursor->located = cursor->tried = cursor->matched = cursor->returned = 0;
         cursor->primed = 1;
     }
-    for (;;) {
-        Gather(segment, &test, cursor);
-        LocateText(segment, key, cursor);
-        if (cursor->tried == cursor->gathered)
-            return 0;
-        size_t slot = cursor->tried++ % CANDIDATE_RING;
-        const RecordShape *shape = &segment->shapes[cursor->index[slot]];
-        const char *text = segment->text + cursor->offset[slot];
-        if (RecordMatches(key, fold, text, shape)) {
-            found->text = text;
-            found->shape = shape;
-            cursor->matched++;
-            cursor->next = segment->first + cursor->index[slot] + 1;
-            return 1;
-        }
-    }
+    if (cursor->returned == cursor->matched)
+        TryCandidates(segment, fold, key, cursor);
+    if (cursor->returned == cursor->matched)
+        return 0;
+    size_t waiting = cursor->returned++ % MATCHES_AHEAD;
+    found->text = segment->text + cursor->match_offset[waiting];
+    found->shape = &segment->shapes[cursor->match_index[waiting]];
+    cursor->next = segment->first + cursor->match_index[waiting] + 1;
+    return 1;
 }
 
 /* ---------------------------------------------------------------- every record */
@@ -246,4 +294,34 @@ int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCur
     }
     RestartCursor(cursor, store->count);
     return 0;
+}
+
+/* Compares the key with the copy in every byte, keeping the differences in the bytes that count:
+ * sixteen at a time with SSE2, a machine word at a time without it. The last block ends at the
+ * record's last byte, so nothing past the caller's record is read. */
+int SAME_KEY_NAME(const KeyCopy *copy, const DirectoryRecord *key)
+{
+    const unsigned char *bytes = (const unsigned char *)key;
+#ifdef __SSE2__
+    __m128i differ = _mm_setzero_si128();
+    for (size_t at = 0; at < KEY_COPY_BYTES; at += 16) {
+        size_t from = at + 16 <= sizeof *key ? at : sizeof *key - 16;
+        __m128i block = _mm_xor_si128(_mm_loadu_si128((const __m128i *)(const void *)(bytes + from)),
+                                      _mm_loadu_si128((const __m128i *)(const void *)(copy->bytes + from)));
+        __m128i counts = _mm_loadu_si128((const __m128i *)(const void *)(copy->counts + from));
+        differ = _mm_or_si128(differ, _mm_and_si128(block, counts));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) == 0xFFFF;
+#else
+    size_t differ = 0;
+    for (size_t at = 0; at < sizeof *key; at += sizeof(size_t)) {
+        size_t from = at + sizeof(size_t) <= sizeof *key ? at : sizeof *key - sizeof(size_t);
+        size_t word, kept, counts;
+        memcpy(&word, bytes + from, sizeof word);
+        memcpy(&kept, copy->bytes + from, sizeof kept);
+        memcpy(&counts, copy->counts + from, sizeof counts);
+        differ |= (word ^ kept) & counts;
+    }
+    return differ == 0;
+#endif
 }

@@ -1,7 +1,9 @@
 /* database_search_plain.cpp - the search built for any processor, and the helpers both builds
- * share. Defines PickFilterField, RestartCursor and FindNextMatchPlain.
+ * share. Defines PickFilterField, RestartCursor, NoteKey, FindNextMatchPlain and SameKeyPlain.
  */
 #include "database_search.h"
+
+#include <string.h>
 
 int PickFilterField(const CompiledKey *key)
 {
@@ -23,5 +25,18 @@ void RestartCursor(SearchCursor *cursor, size_t next)
     cursor->primed = 0;
 }
 
+void NoteKey(KeyCopy *copy, const DirectoryRecord *key)
+{
+    memset(copy, 0, sizeof *copy);
+    memcpy(copy->bytes, key, sizeof *key);
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        for (size_t i = kFieldOffset[f]; i < kFieldOffset[f] + kFieldWidth[f]; i++) {
+            copy->counts[i] = 0xFF;
+            if (copy->bytes[i] == '\0')
+                break;
+        }
+}
+
 #define FIND_NEXT_MATCH_NAME FindNextMatchPlain
+#define SAME_KEY_NAME SameKeyPlain
 #include "database_search_body.h"

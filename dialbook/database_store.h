@@ -142,6 +142,24 @@ void FreeSegments(SegmentList *list);
 /* Releases everything store holds and empties it. */
 void FreeDatabaseStore(DatabaseStore *store);
 
+/* Masks over a block's (1 << BLOCK_SHIFT) shapes: row n keeps the record lengths (end[7]) of the
+ * block's first n records and nothing else, so that their sum is the text offset of record n. */
+typedef struct LengthsBeforeTable {
+    alignas(16) unsigned char rows[1 << BLOCK_SHIFT][sizeof(RecordShape) << BLOCK_SHIFT];
+} LengthsBeforeTable;
+
+constexpr LengthsBeforeTable MakeLengthsBefore()
+{
+    LengthsBeforeTable table{};
+    for (size_t n = 0; n < (1u << BLOCK_SHIFT); n++)
+        for (size_t j = 0; j < n; j++)
+            table.rows[n][j * sizeof(RecordShape) + RECORD_FIELDS - 1] = 0xFF;
+    return table;
+}
+
+inline constexpr LengthsBeforeTable kLengthsBeforeTable = MakeLengthsBefore();
+#define kLengthsBefore (kLengthsBeforeTable.rows)
+
 /* Where record i of a segment starts in its text. */
 static inline size_t RecordOffset(const DatabaseSegment *segment, size_t i)
 {

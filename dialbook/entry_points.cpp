@@ -11,13 +11,12 @@
 typedef struct DialbookState {
     DatabaseStore   store;       /* the open database; empty when none is open */
     int             open;        /* 1 while a database is open */
-    size_t          counted_bytes;                      /* the bytes that count of the key compiled last: */
-    uint8_t         counted_at[sizeof(DirectoryRecord)];  /* where each stands (a field's text, its NUL) */
-    char            counted[sizeof(DirectoryRecord)];     /* and what it holds */
+    KeyCopy         key_copy;    /* the key compiled last, as far as it counts */
     int             key_ready;   /* 1 when a key has been compiled for the open database */
     CompiledKey     key;         /* the current search's tests */
     SearchCursor    cursor;      /* where the search stands */
     FindNextMatchFn *find_next;  /* the search built for this processor */
+    SameKeyFn       *same_key;   /* and its check of the key */
 } DialbookState;
 
 static DialbookState g_state;
@@ -30,6 +29,7 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar
     if (!LoadDatabaseStore(path, &g_state.store))
         return 0;
     g_state.find_next = ChooseSearch();
+    g_state.same_key = ChooseKeyCheck();
     g_state.open = 1;
     if (count != NULL)
         *count = (int)g_state.store.count;
@@ -45,34 +45,6 @@ extern "C" DIRECTORY_API void DIRECTORY_CALL CloseDatabase(void)
     g_state.cursor.segment = 0;
 }
 
-/* Notes which bytes of the key count, and what they hold: in each field its text and the NUL that
- * ends it, or the whole field when it has none. */
-static void NoteCountedBytes(const DirectoryRecord *key)
-{
-    const char *bytes = (const char *)key;
-    size_t n = 0;
-    for (int f = 0; f < RECORD_FIELDS; f++)
-        for (size_t i = kFieldOffset[f]; i < kFieldOffset[f] + kFieldWidth[f]; i++) {
-            g_state.counted_at[n] = (uint8_t)i;
-            g_state.counted[n++] = bytes[i];
-            if (bytes[i] == '\0')
-                break;
-        }
-    g_state.counted_bytes = n;
-}
-
-/* 1 when key holds the same text as the last key in every field. Asked on every call of a search, so
- * only the bytes that count are compared, from a list: a key's usual fields are empty, and then one
- * byte of theirs counts. */
-static inline int SameKey(const DirectoryRecord *key)
-{
-    const char *bytes = (const char *)key;
-    for (size_t i = 0; i < g_state.counted_bytes; i++)
-        if (bytes[g_state.counted_at[i]] != g_state.counted[i])
-            return 0;
-    return 1;
-}
-
 extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *result, const DirectoryRecord *key,
                                                              int filled)
 {
@@ -83,8 +55,8 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
     }
     if (!g_state.open)
         return 0;
-    if (!g_state.key_ready || !SameKey(key)) {
-        NoteCountedBytes(key);
+    if (!g_state.key_ready || !g_state.same_key(&g_state.key_copy, key)) {   /* asked on every call */
+        NoteKey(&g_state.key_copy, key);
         CompileKey(key, g_state.store.fold, &g_state.key);
         g_state.key.filter = PickFilterField(&g_state.key);
         g_state.key_ready = 1;

@@ -1,5 +1,5 @@
 /* key_matching.cpp - compiling a search key and testing records against it.
- * Defines CompileKey, RecordMatches and PatternMatches.
+ * Defines CompileKey, PatternFieldMatches and PatternMatches.
  */
 #include "key_matching.h"
 
@@ -64,6 +64,8 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
             continue;
         KeyField *out = &compiled->fields[compiled->count++];
         out->field = (uint8_t)f;
+        out->before = (uint8_t)((f + RECORD_FIELDS - 1) % RECORD_FIELDS);
+        out->before_mask = f == 0 ? 0 : 0xFF;
         compiled->first_field = f < compiled->first_field ? f : compiled->first_field;
         compiled->last_field = f > compiled->last_field ? f : compiled->last_field;
         out->length = (uint8_t)length;
@@ -89,15 +91,6 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         if (out->test == FIELD_PATTERN && compiled->memo_field < 0)
             compiled->memo_field = compiled->count - 1;
     }
-}
-
-/* 1 when the first length bytes of text fold to key. */
-static int FoldedEqual(const unsigned char *key, const unsigned char *text, size_t length, const unsigned char fold[256])
-{
-    for (size_t i = 0; i < length; i++)
-        if (fold[text[i]] != key[i])
-            return 0;
-    return 1;
 }
 
 /* 1 when each pattern byte is '?' or the folded text byte. */
@@ -178,28 +171,9 @@ static int RememberedMatch(CompiledKey *key, const KeyField *k, const unsigned c
                         : RememberedMatchIn(MEMO_WORDS, key, k, text, length, fold);
 }
 
-int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape)
+int PatternFieldMatches(CompiledKey *key, int i, const unsigned char fold[256], const unsigned char *text,
+                        size_t length)
 {
-    for (int i = 0; i < key->count; i++)   /* the shape alone rules most records out: no text read */
-        if (!FieldLengthFits(&key->fields[i], shape))
-            return 0;
-    for (int i = 0; i < key->count; i++) {
-        const KeyField *k = &key->fields[i];
-        size_t begin = k->field == 0 ? 0 : shape->end[k->field - 1];
-        size_t length = shape->end[k->field] - begin;
-        const unsigned char *text = (const unsigned char *)record + begin;
-        switch (k->test) {
-        case FIELD_PREFIX:
-        case FIELD_WHOLE:
-            if (!FoldedEqual(k->text, text, k->length, fold))
-                return 0;
-            break;
-        default:
-            if (i == key->memo_field ? !RememberedMatch(key, k, text, length, fold)
-                                     : !PatternMatches(k, text, length, fold))
-                return 0;
-            break;
-        }
-    }
-    return 1;
+    const KeyField *k = &key->fields[i];
+    return i == key->memo_field ? RememberedMatch(key, k, text, length, fold) : PatternMatches(k, text, length, fold);
 }

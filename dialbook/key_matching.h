@@ -17,6 +17,8 @@ enum FieldTest {
 
 typedef struct KeyField {
     uint8_t       field;                  /* index in record order */
+    uint8_t       before;                 /* the field starts at the record's end[before] masked by before_mask: */
+    uint8_t       before_mask;            /* 0xFF, or 0 for the phone, which starts at the record's first byte */
     uint8_t       test;                   /* a FieldTest */
     uint8_t       length;                 /* bytes of text */
     uint8_t       head;                   /* pattern: bytes before the first '*' */
@@ -57,15 +59,51 @@ void BuildFoldTable(unsigned char fold[256]);
 /* Turns a key record into the tests it asks for; key text counts up to its NUL, never past its field. */
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled);
 
+/* Where the field of k starts in a record of this shape, counted from the record's first byte. */
+static inline size_t FieldStart(const KeyField *k, const RecordShape *shape)
+{
+    return shape->end[k->before] & k->before_mask;
+}
+
 /* 1 when the field of the record with this shape has a length that k's test can pass. */
 static inline int FieldLengthFits(const KeyField *k, const RecordShape *shape)
 {
-    size_t length = shape->end[k->field] - (k->field == 0 ? 0 : shape->end[k->field - 1]);
+    size_t length = shape->end[k->field] - FieldStart(k, shape);
     return k->shortest <= length && length <= k->longest;
 }
 
-/* 1 when the record (its packed text and shape) passes every test of the key; may note a verdict in key->memo. */
-int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record, const RecordShape *shape);
+/* 1 when the first length bytes of text fold to key. */
+static inline int FoldedEqual(const unsigned char *key, const unsigned char *text, size_t length,
+                              const unsigned char fold[256])
+{
+    for (size_t i = 0; i < length; i++)
+        if (fold[text[i]] != key[i])
+            return 0;
+    return 1;
+}
+
+/* 1 when the text of length bytes passes key field i, a pattern; may note a verdict in key->memo. */
+int PatternFieldMatches(CompiledKey *key, int i, const unsigned char fold[256], const unsigned char *text,
+                        size_t length);
+
+/* 1 when the record (its packed text and shape) passes every test of the key; may note a verdict in
+ * key->memo. Inline, since a search asks it of every candidate and most keys are one literal field. */
+static inline int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record,
+                                const RecordShape *shape)
+{
+    for (int i = 0; i < key->count; i++)   /* the shape alone rules most records out: no text read */
+        if (!FieldLengthFits(&key->fields[i], shape))
+            return 0;
+    for (int i = 0; i < key->count; i++) {
+        const KeyField *k = &key->fields[i];
+        size_t begin = FieldStart(k, shape);
+        const unsigned char *text = (const unsigned char *)record + begin;
+        if (k->test != FIELD_PATTERN ? !FoldedEqual(k->text, text, k->length, fold)
+                                     : !PatternFieldMatches(key, i, fold, text, shape->end[k->field] - begin))
+            return 0;
+    }
+    return 1;
+}
 
 /* 1 when the pattern of k ('*' any run, '?' any one byte, folded) covers all of text. */
 int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_length, const unsigned char fold[256]);

@@ -1,6 +1,6 @@
 /* sse2_choice.cpp - asks the processor whether it has SSE2, and chooses each piece of code built both
  * ways by the answer. Only x86 processors have SSE2; elsewhere the code for any processor is all
- * there is. Defines ChooseFastLines and ChooseSearch.
+ * there is. Defines ChooseFastLines, ChooseSearch and ChooseKeyCheck.
  */
 #include "sse2_choice.h"
 #include "fast_lines.h"
@@ -33,4 +33,13 @@ FindNextMatchFn *ChooseSearch(void)
         return FindNextMatchSse2;
 #endif
     return FindNextMatchPlain;
+}
+
+SameKeyFn *ChooseKeyCheck(void)
+{
+#if defined(__i386__) || defined(__x86_64__)
+    if (UseSse2())
+        return SameKeySse2;
+#endif
+    return SameKeyPlain;
 }

@@ -11,7 +11,8 @@
 /* The fast way of packing ordinary lines. */
 PackLinesFn *ChooseFastLines(void);
 
-/* The search. */
+/* The search, and its check that the key is the one it was compiled from. */
 FindNextMatchFn *ChooseSearch(void);
+SameKeyFn *ChooseKeyCheck(void);
 
 #endif /* DIALBOOK_SSE2_CHOICE_H */
