@@ -28,8 +28,7 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar
     CloseDatabase();
     if (!LoadDatabaseStore(path, &g_state.store))
         return 0;
-    g_state.find_next = ChooseSearch();
-    g_state.same_key = ChooseKeyCheck();
+    ChooseSearch(&g_state.find_next, &g_state.same_key);
     g_state.open = 1;
     if (count != NULL)
         *count = (int)g_state.store.count;

@@ -1,6 +1,6 @@
 /* sse2_choice.cpp - asks the processor whether it has SSE2, and chooses each piece of code built both
  * ways by the answer. Only x86 processors have SSE2; elsewhere the code for any processor is all
- * there is. Defines ChooseFastLines, ChooseSearch and ChooseKeyCheck.
+ * there is. Defines ChooseFastLines and ChooseSearch.
  */
 #include "sse2_choice.h"
 #include "fast_lines.h"
@@ -26,20 +26,15 @@ PackLinesFn *ChooseFastLines(void)
     return PackLinesWords;
 }
 
-FindNextMatchFn *ChooseSearch(void)
+void ChooseSearch(FindNextMatchFn **find_next, SameKeyFn **same_key)
 {
 #if defined(__i386__) || defined(__x86_64__)
-    if (UseSse2())
-        return FindNextMatchSse2;
+    if (UseSse2()) {
+        *find_next = FindNextMatchSse2;
+        *same_key = SameKeySse2;
+        return;
+    }
 #endif
-    return FindNextMatchPlain;
-}
-
-SameKeyFn *ChooseKeyCheck(void)
-{
-#if defined(__i386__) || defined(__x86_64__)
-    if (UseSse2())
-        return SameKeySse2;
-#endif
-    return SameKeyPlain;
+    *find_next = FindNextMatchPlain;
+    *same_key = SameKeyPlain;
 }

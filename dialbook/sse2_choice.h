@@ -12,7 +12,6 @@
 PackLinesFn *ChooseFastLines(void);
 
 /* The search, and its check that the key is the one it was compiled from. */
-FindNextMatchFn *ChooseSearch(void);
-SameKeyFn *ChooseKeyCheck(void);
+void ChooseSearch(FindNextMatchFn **find_next, SameKeyFn **same_key);
 
 #endif /* DIALBOOK_SSE2_CHOICE_H */
