@@ -102,7 +102,7 @@ static inline size_t TextOffset(const DatabaseSegment *segment, size_t i)
 #ifdef __SSE2__
     /* The arrays hold whole blocks of shapes, from a cache line's start, so all eight are there to read. */
     const __m128i *shapes = (const __m128i *)(const void *)&segment->shapes[i >> BLOCK_SHIFT << BLOCK_SHIFT];
-    const __m128i *before = (const __m128i *)(const void *)kLengthsBefore[i & ((1u << BLOCK_SHIFT) - 1)];
+    const __m128i *before = (const __m128i *)(const void *)kLengthsBefore.rows[i & ((1u << BLOCK_SHIFT) - 1)];
     __m128i sum = _mm_setzero_si128();
     for (int part = 0; part < 4; part++) {
         __m128i lengths = _mm_and_si128(_mm_load_si128(shapes + part), _mm_load_si128(before + part));

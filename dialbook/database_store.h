@@ -157,8 +157,7 @@ constexpr LengthsBeforeTable MakeLengthsBefore()
     return table;
 }
 
-inline constexpr LengthsBeforeTable kLengthsBeforeTable = MakeLengthsBefore();
-#define kLengthsBefore (kLengthsBeforeTable.rows)
+inline constexpr LengthsBeforeTable kLengthsBefore = MakeLengthsBefore();
 
 /* Where record i of a segment starts in its text. */
 static inline size_t RecordOffset(const DatabaseSegment *segment, size_t i)

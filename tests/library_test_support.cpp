@@ -154,17 +154,22 @@ std::vector<std::string> RecordFields(const DirectoryRecord &record)
     return fields;
 }
 
+std::string RecordRow(const DirectoryRecord &record)
+{
+    std::string row;
+    for (const std::string &field : RecordFields(record))
+        row += field + ";";
+    row.pop_back();
+    return row;
+}
+
 std::vector<std::string> SearchAll(const DirectoryRecord &key)
 {
     std::vector<std::string> rows;
     DirectoryRecord result;
     SearchInDatabase(nullptr, nullptr, 0);
     while (SearchInDatabase(&result, &key, 1)) {
-        std::string row;
-        for (const std::string &field : RecordFields(result))
-            row += field + ";";
-        row.pop_back();
-        rows.push_back(row);
+        rows.push_back(RecordRow(result));
         if (rows.size() > 1000000)
             throw std::runtime_error("search does not end");
     }

@@ -34,6 +34,9 @@ std::vector<std::string> RecordFields(const DirectoryRecord &record);
 // The memory the process holds in RAM now, in bytes (its working set on Windows), or -1.
 long long ResidentBytes();
 
+// A record's fields joined by ';' (UTF-8), as SearchAll returns each match.
+std::string RecordRow(const DirectoryRecord &record);
+
 // Runs a whole search (reset, then next until none is left) and returns every match's fields joined by ';' (UTF-8).
 std::vector<std::string> SearchAll(const DirectoryRecord &key);
 

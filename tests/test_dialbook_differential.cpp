@@ -13,6 +13,7 @@
 namespace {
 
 const size_t kLongest[RECORD_FIELDS] = {7, 29, 29, 29, 29, 4, 4, 4};
+const size_t kOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
 
 // A small deterministic generator, so that every run sees the same files.
 struct Random {
@@ -61,9 +62,8 @@ std::vector<std::vector<std::string>> LibraryRecords()
     while (SearchInDatabase(&result, &key, 0)) {
         std::vector<std::string> fields;
         const char *bytes = reinterpret_cast<const char *>(&result);
-        const size_t offsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
         for (int k = 0; k < RECORD_FIELDS; k++)
-            fields.push_back(std::string(bytes + offsets[k]));
+            fields.push_back(std::string(bytes + kOffsets[k]));
         records.push_back(fields);
     }
     return records;
@@ -203,13 +203,7 @@ std::vector<std::string> ReferenceRows(const std::vector<std::vector<std::string
 std::string NextRow(const DirectoryRecord &key)
 {
     DirectoryRecord result;
-    if (!SearchInDatabase(&result, &key, 1))
-        return "";
-    std::string row;
-    for (const std::string &field : RecordFields(result))
-        row += field + ";";
-    row.pop_back();
-    return row;
+    return SearchInDatabase(&result, &key, 1) ? RecordRow(result) : "";
 }
 
 // Keys on every field, literal and patterns, over records of short words of a few letters, so that
@@ -254,7 +248,6 @@ TEST(differential, keys_on_every_field_match_the_reference)
         Key next = round % 2 == 0 ? RandomKey(random) : key;
         DirectoryRecord second = MakeKey(next);
         for (int f = 0; f < RECORD_FIELDS; f++) {   // bytes past a field's NUL do not count
-            const size_t kOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
             char *field = reinterpret_cast<char *>(&second) + kOffsets[f];
             size_t length = strnlen(field, kLongest[f] + 1);
             if (length < kLongest[f])
