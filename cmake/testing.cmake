@@ -13,11 +13,12 @@ else()
 endif()
 include(GoogleTest)
 
-# Registers a GoogleTest program: each case on its own natively; under Wine the whole program
-# as one test, since every Wine start costs about a second. It runs in the test folder; a program
-# whose cases share names with another's is given a name after the target: its cases are then
-# registered under that name and run in a folder of that name, so that neither program's
-# scratch files nor test properties meet the other's.
+# Registers a GoogleTest program: each case on its own natively, labelled memcheck so that
+# scripts/memcheck runs it under valgrind; under Wine the whole program as one test, since every
+# Wine start costs about a second. It runs in the test folder; a program whose cases share names
+# with another's is given a name after the target: its cases are then registered under that name
+# and run in a folder of that name, so that neither program's scratch files nor test properties
+# meet the other's.
 function(dialbook_add_gtest target)
     set(folder ${CMAKE_CURRENT_BINARY_DIR})
     set(prefix "")
@@ -29,6 +30,7 @@ function(dialbook_add_gtest target)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${folder})
     else()
-        gtest_discover_tests(${target} WORKING_DIRECTORY ${folder} TEST_PREFIX "${prefix}" DISCOVERY_TIMEOUT 60)
+        gtest_discover_tests(${target} WORKING_DIRECTORY ${folder} TEST_PREFIX "${prefix}" DISCOVERY_TIMEOUT 60
+                             PROPERTIES LABELS memcheck)
     endif()
 endfunction()

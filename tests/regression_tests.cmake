@@ -3,5 +3,8 @@
 foreach(corpus dialbook source_line morwen)
     if(TARGET fuzz_${corpus})
         add_test(NAME replay_${corpus} COMMAND fuzz_${corpus} ${CMAKE_CURRENT_SOURCE_DIR}/regression/${corpus})
+        if(NOT CMAKE_CROSSCOMPILING)
+            set_tests_properties(replay_${corpus} PROPERTIES LABELS memcheck)
+        endif()
     endif()
 endforeach()
