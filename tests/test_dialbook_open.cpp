@@ -47,6 +47,8 @@ const FileCase kFileCases[] = {
     {"NUL ends a field's text", BYTES("12\0" "34;Иванов\0zz;Иван\r\n"), {"12;Иванов;Иван;;;;;"}},
     {"lone CR is text", "1;a\rb;c\r\n", {"1;a\rb;c;;;;;"}},
     {"CR before CR LF stays", "1;a\r\r\n", {"1;a\r;;;;;;"}},
+    {"a CR at the very end ends the line", "1;a\r\n2;b\r", {"1;a;;;;;;", "2;b;;;;;;"}},
+    {"a lone CR at the very end is a blank line", "1;a\n\r", {"1;a;;;;;;"}},
     {"Windows-1251 text", "1;Ёлкин;Семён\r\n", {"1;Ёлкин;Семён;;;;;"}},
 };
 
