@@ -51,8 +51,8 @@ size_t nextRecord = 0;
 
 void CopyField(DirectoryRecord *record, size_t column, const std::wstring &text)
 {
-    char *field = reinterpret_cast<char *>(record) + ColumnTable[column].fieldOffset;
-    WideCharToMultiByte(1251, 0, text.c_str(), -1, field, (int)ColumnTable[column].fieldWidth - 1, NULL, NULL);
+    char *field = reinterpret_cast<char *>(record) + kFieldSpecs[column].offset;
+    WideCharToMultiByte(1251, 0, text.c_str(), -1, field, (int)kFieldSpecs[column].longest, NULL, NULL);
 }
 
 // Varied names and streets, some with й and ё (which the composite form splits), house numbers with
@@ -104,8 +104,8 @@ void DIRECTORY_CALL ScriptedClose(void) {}
 // One field as the viewer converts it: up to its NUL, in composite form; the characters written.
 int Convert(const DirectoryRecord &record, size_t column, WCHAR *cell)
 {
-    const char *text = reinterpret_cast<const char *>(&record) + ColumnTable[column].fieldOffset;
-    size_t length = strnlen(text, ColumnTable[column].fieldWidth);
+    const char *text = reinterpret_cast<const char *>(&record) + kFieldSpecs[column].offset;
+    size_t length = strnlen(text, kFieldSpecs[column].width);
     int written = length > 0 ? MultiByteToWideChar(CP_ACP, MB_COMPOSITE, text, (int)length, cell, CELL_CHARS - 1) : 0;
     cell[written] = L'\0';
     return written;

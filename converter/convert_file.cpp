@@ -138,20 +138,17 @@ static inline size_t FieldLength(const uint64_t nuls[3], size_t offset, size_t w
     return (size_t)__builtin_ctzll(ends | (1ull << (width - 1)));
 }
 
-/* Appends a field's text and a ';' at text + *length. The whole field is copied (a fixed size the
- * compiler can inline) and the line goes on from where its text ends: one byte less than width at most. */
-static inline void AppendField(char *text, size_t *length, const DirectoryRecord *r, const uint64_t nuls[3],
-                               size_t offset, size_t width)
+/* Appends field k's text and a separator at text + *length. The whole field is copied (a fixed size
+ * the compiler can inline) and the line goes on from where its text ends: its longest text at most. */
+static inline void AppendField(char *text, size_t *length, const DirectoryRecord *r, const uint64_t nuls[3], int k)
 {
-    memcpy(text + *length, (const char *)r + offset, width);
-    *length += FieldLength(nuls, offset, width);
-    text[(*length)++] = ';';
+    memcpy(text + *length, (const char *)r + kFieldSpecs[k].offset, kFieldSpecs[k].width);
+    *length += FieldLength(nuls, kFieldSpecs[k].offset, kFieldSpecs[k].width);
+    text[(*length)++] = FIELD_SEPARATOR;
 }
 
-#define APPEND_FIELD(text, length, r, nuls, field) \
-    AppendField(text, length, r, nuls, offsetof(DirectoryRecord, field), sizeof((r)->field))
-
-/* Writes the record as one database line, its fields in record order between ';'; 1, or 0 on a write error. */
+/* Writes the record as one database line, its fields in record order between separators; 1, or 0 on
+ * a write error. */
 static int WriteRecord(ConversionRun *run)
 {
     const DirectoryRecord *r = &run->record;
@@ -159,15 +156,10 @@ static int WriteRecord(ConversionRun *run)
     FindRecordNuls(r, nuls);
     char text[DATABASE_LINE_SIZE];
     size_t length = 0;
-    APPEND_FIELD(text, &length, r, nuls, phone);
-    APPEND_FIELD(text, &length, r, nuls, surname);
-    APPEND_FIELD(text, &length, r, nuls, name);
-    APPEND_FIELD(text, &length, r, nuls, patronymic);
-    APPEND_FIELD(text, &length, r, nuls, street);
-    APPEND_FIELD(text, &length, r, nuls, house);
-    APPEND_FIELD(text, &length, r, nuls, building);
-    APPEND_FIELD(text, &length, r, nuls, flat);
-    return WriteOutputLine(&run->output, text, length - 1);   /* no ';' after the last field */
+#pragma GCC unroll 8
+    for (int k = 0; k < RECORD_FIELDS; k++)
+        AppendField(text, &length, r, nuls, k);
+    return WriteOutputLine(&run->output, text, length - 1);   /* no separator after the last field */
 }
 
 /* Clears the console and prints the next percentage once the read position has passed the mark;

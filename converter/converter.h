@@ -7,6 +7,7 @@
 
 #include <stddef.h>
 #include "directory.h"
+#include "record_fields.h"
 
 #define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
 

@@ -9,13 +9,14 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
+#include "record_fields.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 typedef struct BlockMasks {
-    uint64_t separators;   /* ';' */
+    uint64_t separators;   /* FIELD_SEPARATOR */
     uint64_t newlines;     /* '\n' */
     uint64_t nuls;         /* NUL */
 } BlockMasks;
@@ -34,7 +35,7 @@ static inline uint64_t BlockBits(__m128i a, __m128i b, __m128i c, __m128i d)
  * the block's smallest bytes says whether the NULs need a mask of their own. */
 static inline void ScanBlockSse2(const char *p, BlockMasks *masks)
 {
-    const __m128i semicolon = _mm_set1_epi8(';');
+    const __m128i semicolon = _mm_set1_epi8(FIELD_SEPARATOR);
     const __m128i newline = _mm_set1_epi8('\n');
     const __m128i zero = _mm_setzero_si128();
     __m128i v0 = _mm_loadu_si128((const __m128i *)p);
@@ -54,13 +55,14 @@ static inline void ScanBlockSse2(const char *p, BlockMasks *masks)
 
 #endif /* __SSE2__ */
 
+/* Every processor the library is built for stores words with their lowest byte first. */
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word's byte i is its bits 8i to 8i + 7");
+
 /* One bit per byte of word: bit i set when byte i (in memory order) is zero. */
 static inline uint64_t ZeroByteBits(uint64_t word)
 {
     const uint64_t lows = 0x7F7F7F7F7F7F7F7Full;
     uint64_t high_bits = ~(((word & lows) + lows) | word | lows);
-    if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__)
-        high_bits = __builtin_bswap64(high_bits);
     return ((high_bits >> 7) * 0x0102040810204080ull) >> 56;
 }
 
@@ -72,7 +74,7 @@ static inline void ScanBlockWords(const char *p, BlockMasks *masks)
     for (int i = 0; i < 8; i++) {
         uint64_t word;
         memcpy(&word, p + 8 * i, 8);
-        masks->separators |= ZeroByteBits(word ^ (ones * ';')) << (8 * i);
+        masks->separators |= ZeroByteBits(word ^ (ones * FIELD_SEPARATOR)) << (8 * i);
         masks->newlines |= ZeroByteBits(word ^ (ones * '\n')) << (8 * i);
         masks->nuls |= ZeroByteBits(word) << (8 * i);
     }

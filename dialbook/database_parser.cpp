@@ -1,23 +1,19 @@
 /* database_parser.cpp - turning a database file's bytes into records.
- * A line ends with LF or CR LF; every non-blank line is a record; fields are cut at ';', at a
- * NUL byte and at their longest text; text after the eighth field is ignored. An ordinary
+ * A line ends with LF or CR LF; every non-blank line is a record; fields are cut at the separator,
+ * at a NUL byte and at their longest text; text after the eighth field is ignored. An ordinary
  * line is packed at once by the fast way (fast_lines.h); anything else, and a line cut by the end
- * of a chunk, goes byte by byte through the same steps here. Records go into segments sized from
+ * of a chunk, goes a byte at a time through the same steps here, the rule's plain statement, which
+ * a differential test and a fuzz target hold the fast way to. Records go into segments sized from
  * what the file has shown so far; a new one starts when the last is full.
  * Defines BeginPacking, PackChunk, FinishPacking and MakeRoomForRecord.
  */
 #include "database_parser.h"
-#include "byte_masks.h"
 #include "fast_lines.h"
 #include "sse2_choice.h"
 #include "library_switches.h"
 
 #include <limits.h>
 #include <string.h>
-
-static const bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-static const uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
-static const uint64_t kOnes = 0x0101010101010101ull;
 
 /* Bytes of the first chunk that size the first segment: a few hundred lines tell as much as the chunk. */
 #define FIRST_SAMPLE_BYTES 16384
@@ -47,7 +43,7 @@ static size_t EstimateRecords(const Packer *pk, uint64_t left, size_t max)
 static int NextSegment(Packer *pk, const char *p)
 {
     uint64_t offset = FileOffset(pk, p);
-    uint64_t left = pk->text_end > offset ? pk->text_end - offset : RECORD_TEXT_MAX;   /* bounds their text */
+    uint64_t left = pk->end_offset > offset ? pk->end_offset - offset : RECORD_TEXT_MAX;   /* bounds their text */
     size_t first = 0;
     if (pk->segment != NULL) {
         size_t used = (size_t)(pk->out - pk->segment->text);
@@ -95,21 +91,10 @@ int MakeRoomForRecord(Packer *pk, const char *p)
 
 /* ---------------------------------------------------------------- byte by byte */
 
-/* High bit set in exactly the bytes of x that are zero. */
-static inline uint64_t ZeroBytes(uint64_t x)
-{
-    return ~(((x & kLows) + kLows) | x | kLows);
-}
-
-/* High bit set in exactly the bytes of word that are ';', '\n' or NUL. */
-static inline uint64_t SpecialBytes(uint64_t word)
-{
-    return ZeroBytes(word ^ (kOnes * ';')) | ZeroBytes(word ^ (kOnes * '\n')) | ZeroBytes(word);
-}
-
+/* 1 for the bytes that end a field's text: the separator, the line end and NUL. */
 static inline int IsSpecial(char c)
 {
-    return c == ';' || c == '\n' || c == '\0';
+    return c == FIELD_SEPARATOR || c == '\n' || c == '\0';
 }
 
 /* Appends up to length bytes at from to the open field's text, no more than its longest text. */
@@ -117,7 +102,7 @@ static inline void CopyFieldText(Packer *pk, const char *from, size_t length)
 {
     size_t field_start = pk->field == 0 ? 0 : pk->shape.end[pk->field - 1];
     size_t kept = (size_t)(pk->out - pk->record) - field_start;
-    size_t room = kFieldLongest[pk->field] - kept;
+    size_t room = kFieldSpecs[pk->field].longest - kept;
     if (length > room)
         length = room;
     if (length == 0)
@@ -145,14 +130,7 @@ static inline void CloseField(Packer *pk)
     size_t start = k == 0 ? 0 : pk->shape.end[k - 1];
     size_t end = (size_t)(pk->out - pk->record);
     pk->shape.end[k] = (uint8_t)end;
-    const unsigned char *text = (const unsigned char *)pk->record + start;
-    unsigned bytes[3] = {0, 0, 0};
-    for (size_t b = 0; b < 3 && start + b < end; b++)
-        bytes[b] = pk->fold[text[b]];
-    if (k < FIRST_SHORT_FIELD)
-        pk->filters[k] = FilterOfBytes(bytes[0], bytes[1], bytes[2]);
-    else
-        pk->filters[k] = ShortFilterOfBytes(bytes[0], end > start ? pk->fold[text[end - start - 1]] : 0, end - start);
+    pk->filters[k] = FieldFilter(pk->filter_parts, k, pk->record + start, end - start);
     pk->field = k + 1;
     pk->raw = 0;
     pk->cut = 0;
@@ -162,7 +140,7 @@ static inline void CloseField(Packer *pk)
  * record starts at next (NULL: none does), it gets room first. 1, or 0 when memory runs out. */
 static int EndLine(Packer *pk, const char *next)
 {
-    if (pk->field < RECORD_FIELDS && !pk->cut && pk->raw <= kFieldLongest[pk->field] && pk->out > pk->record &&
+    if (pk->field < RECORD_FIELDS && !pk->cut && pk->raw <= kFieldSpecs[pk->field].longest && pk->out > pk->record &&
         pk->out[-1] == '\r' && pk->raw > 0)
         pk->out--;
     if (pk->field == 0 && pk->blank) {
@@ -177,7 +155,7 @@ static int EndLine(Packer *pk, const char *next)
     return next == NULL || MakeRoomForRecord(pk, next);
 }
 
-/* Acts on one ';', '\n' or NUL at at; 0 when memory runs out. */
+/* Acts on one separator, line end or NUL at at; 0 when memory runs out. */
 static int HandleSpecial(Packer *pk, const char *at, const char **field_from)
 {
     char c = *at;
@@ -190,7 +168,7 @@ static int HandleSpecial(Packer *pk, const char *at, const char **field_from)
         pk->cut = pk->field < RECORD_FIELDS;
         return 1;
     }
-    if (c == ';') {
+    if (c == FIELD_SEPARATOR) {
         if (pk->field < RECORD_FIELDS)
             CloseField(pk);
         return 1;
@@ -198,31 +176,19 @@ static int HandleSpecial(Packer *pk, const char *at, const char **field_from)
     return EndLine(pk, at + 1);
 }
 
-/* Packs from p through the next line end, or to end; returns where it stopped, or NULL when memory runs out. */
+/* Packs from p through the next line end, or to end, a byte at a time; returns where it stopped, or
+ * NULL when memory runs out. */
 static const char *PackBytes(Packer *pk, const char *p, const char *end)
 {
     const char *field_from = p;
-    for (; p < end; p += 8) {
-        uint64_t hits = 0;
-        if (kLittleEndian) {
-            uint64_t word;
-            memcpy(&word, p, 8);
-            hits = SpecialBytes(word);
-            if (end - p < 8)
-                hits &= ~(uint64_t)0 >> (64 - 8 * (end - p));
-        } else {
-            for (int i = 0; i < 8 && p + i < end; i++)
-                if (IsSpecial(p[i]))
-                    hits |= (uint64_t)0x80 << (8 * i);
-        }
-        for (; hits != 0; hits &= hits - 1) {
-            const char *at = p + (LowestBit64(hits) >> 3);
-            int line_end = *at == '\n';
-            if (!HandleSpecial(pk, at, &field_from))
-                return NULL;
-            if (line_end)
-                return at + 1;
-        }
+    for (; p < end; p++) {
+        if (!IsSpecial(*p))
+            continue;
+        int line_end = *p == '\n';
+        if (!HandleSpecial(pk, p, &field_from))
+            return NULL;
+        if (line_end)
+            return p + 1;
     }
     if (!pk->cut && pk->field < RECORD_FIELDS)
         AddFieldText(pk, field_from, end);   /* the field goes on in the next chunk */
@@ -231,23 +197,22 @@ static const char *PackBytes(Packer *pk, const char *p, const char *end)
 
 /* ---------------------------------------------------------------- the chunks */
 
-int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], uint64_t start, uint64_t text_end,
+int BeginPacking(Packer *pk, SegmentList *list, const unsigned char fold[256], uint64_t start, uint64_t end_offset,
                  const char *first, size_t first_length)
 {
     memset(pk, 0, sizeof *pk);
     pk->list = list;
     pk->pack_lines = ChooseFastLines();
-    pk->fold = fold;
     for (int b = 0; b < 256; b++) {
-        pk->filter_parts[0][b] = FilterOfBytes(fold[b], 0, 0);
-        pk->filter_parts[1][b] = FilterOfBytes(0, fold[b], 0);
-        pk->filter_parts[2][b] = FilterOfBytes(0, 0, fold[b]);
-        pk->filter_parts[3][b] = ShortFilterOfBytes(0, fold[b], 1) & SHORT_LAST_BITS;
+        pk->filter_parts[0][b] = HeadFilterOfBytes(fold[b], 0, 0);
+        pk->filter_parts[1][b] = HeadFilterOfBytes(0, fold[b], 0);
+        pk->filter_parts[2][b] = HeadFilterOfBytes(0, 0, fold[b]);
+        pk->filter_parts[3][b] = EndsFilterOfBytes(0, fold[b], 1) & ENDS_LAST_BITS;
     }
     pk->chunk = first;
     pk->chunk_offset = start;
     pk->start = start;
-    pk->text_end = text_end;
+    pk->end_offset = end_offset;
     /* The start of the first chunk sizes the first segment: its lines, and the bytes of text they keep. */
     uint64_t dropped = 0;
     size_t sample = first_length < FIRST_SAMPLE_BYTES ? first_length : FIRST_SAMPLE_BYTES;

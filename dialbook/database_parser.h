@@ -21,7 +21,7 @@ static inline void TallySample(const char *p, size_t n, uint64_t *lines, uint64_
     size_t newlines = 0, others = 0;
     for (size_t i = 0; i < n; i++) {
         newlines += p[i] == '\n';
-        others += p[i] == ';' || p[i] == '\r';
+        others += p[i] == FIELD_SEPARATOR || p[i] == '\r';
     }
     *lines += newlines;
     *dropped += newlines + others;
@@ -32,16 +32,15 @@ struct Packer {
     SegmentList     *list;                      /* receives the segments, in file order */
     DatabaseSegment *segment;                   /* the one records go into now */
     PackLinesFn     *pack_lines;                /* the fast way for ordinary lines */
-    const unsigned char *fold;                  /* byte -> the form the filters hold */
-    uint16_t       filter_parts[4][256];        /* what a byte in each of a field's first three places gives its
-                                                   filter, and [3], a short field's last byte */
+    uint16_t       filter_parts[4][256];        /* what a byte, folded, gives a head filter in each of a field's
+                                                   first three places, and [3], an ends filter as the last byte */
     char          *record;                      /* where the open record's text starts in segment->text */
     char          *out;                         /* next free byte of segment->text */
     char          *switch_at;                   /* a record starting past it may not fit: a new segment first */
     const char    *chunk;                       /* the chunk being packed */
     uint64_t       chunk_offset;                /* where the chunk stands in the file */
     uint64_t       start;                       /* where the job's bytes start in the file */
-    uint64_t       text_end;                    /* the job's text comes from file bytes before it */
+    uint64_t       end_offset;                  /* the file offset the job's bytes end at */
     uint64_t       sample_bytes;                /* file bytes and records seen, to size the next segment */
     uint64_t       sample_records;
     uint64_t       sample_text;                 /* the first chunk's bytes of text, to size the first one */
@@ -58,10 +57,10 @@ struct Packer {
 /* Bytes a chunk must have readable after its end. */
 #define CHUNK_SLACK 32
 
-/* Starts packing into list the file bytes from start that end before text_end (or, for the last
+/* Starts packing into list the file bytes from start that end before end_offset (or, for the last
  * line, cross it: at most a record's text more), first_length bytes of which are in first, the first
  * chunk; it sizes the first segment from them. 1, or 0 when memory runs out. */
-int BeginPacking(Packer *packer, SegmentList *list, const unsigned char fold[256], uint64_t start, uint64_t text_end,
+int BeginPacking(Packer *packer, SegmentList *list, const unsigned char fold[256], uint64_t start, uint64_t end_offset,
                  const char *first, size_t first_length);
 
 /* Packs the next length bytes of the file, which stand at offset; 1, or 0 when memory runs out. */
@@ -69,6 +68,19 @@ int PackChunk(Packer *packer, const char *chunk, size_t length, uint64_t offset)
 
 /* Ends the last line if the file did not, and the last segment; 1, or 0 as PackChunk. */
 int FinishPacking(Packer *packer);
+
+/* The filter of field k whose kept text is the length bytes at text (cut to the field's longest
+ * text here), which may be read a few bytes past its end: each byte's share comes from the packer's
+ * tables, so a filter costs three loads. */
+static inline uint16_t FieldFilter(const uint16_t parts[4][256], int k, const char *text, size_t length)
+{
+    const unsigned char *t = (const unsigned char *)text;
+    if (length > kFieldSpecs[k].longest)
+        length = kFieldSpecs[k].longest;
+    if (!HasEndsFilter(k))
+        return (uint16_t)((parts[0][t[0]] | parts[1][t[1]] | parts[2][t[2]]) & HeadFilterMask(length));
+    return length == 0 ? 0 : (uint16_t)(EndsFilterOfBytes(parts[0][t[0]], 0, length) | parts[3][t[length - 1]]);
+}
 
 /* Starts a new line: no field closed yet. */
 static inline void StartLine(Packer *pk)

@@ -43,7 +43,7 @@ typedef struct SearchCursor {
 
 typedef struct KeyCopy {
     alignas(16) unsigned char bytes[KEY_COPY_BYTES];    /* the key record, then a zero byte */
-    alignas(16) unsigned char counts[KEY_COPY_BYTES];   /* 0xFF where a byte counts */
+    alignas(16) unsigned char mask[KEY_COPY_BYTES];     /* 0xFF where a byte counts, 0 elsewhere */
 } KeyCopy;
 
 /* Keeps key in copy. */
@@ -52,7 +52,7 @@ void NoteKey(KeyCopy *copy, const DirectoryRecord *key);
 /* 1 when key holds what copy holds in every byte that counts. Built twice: for SSE2 and for any processor. */
 typedef int SameKeyFn(const KeyCopy *copy, const DirectoryRecord *key);
 int SameKeySse2(const KeyCopy *copy, const DirectoryRecord *key);
-int SameKeyPlain(const KeyCopy *copy, const DirectoryRecord *key);
+int SameKeyGeneric(const KeyCopy *copy, const DirectoryRecord *key);
 
 /* The key field whose filter rules out most records: the one whose key decides the most bits of
  * its filter, the first of those that decide as many; -1 when the key decides none. */
@@ -66,6 +66,6 @@ void RestartCursor(SearchCursor *cursor, size_t next);
  * SSE2 and for any processor. */
 typedef int FindNextMatchFn(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
 int FindNextMatchSse2(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
-int FindNextMatchPlain(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
+int FindNextMatchGeneric(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result);
 
 #endif /* DIALBOOK_DATABASE_SEARCH_H */

@@ -2,12 +2,15 @@
  * will try before it tries them. The 32-bit build compiles this file alone for SSE2, and runs it only
  * on a processor that has it. Defines FindNextMatchSse2 and SameKeySse2.
  */
-#if defined(__i386__) || defined(__x86_64__)
+#include "sse2_choice.h"
+
+#if SSE2_CODE
 
 #include "database_search.h"
 
 #define FIND_NEXT_MATCH_NAME FindNextMatchSse2
 #define SAME_KEY_NAME SameKeySse2
-#include "database_search_body.h"
+#define SEARCH_SSE2 1
+#include "database_search_tpl.h"
 
-#endif /* x86 */
+#endif /* SSE2_CODE */

@@ -44,7 +44,7 @@ static void LayOutArrays(DatabaseSegment *segment, size_t capacity)
     segment->block_offsets = (uint32_t *)at;
 }
 
-/* Makes room for one more segment in list; 0 when memory runs out. */
+/* Makes room for more segments in list; 0 when memory runs out. */
 static int GrowList(SegmentList *list, size_t more)
 {
     if (list->count + more <= list->capacity)

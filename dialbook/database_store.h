@@ -11,6 +11,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include "directory.h"
+#include "record_fields.h"
 
 /* Bytes kept writable and readable after a segment's text, so fixed-size copies may run past its end. */
 #define TEXT_SLACK 64
@@ -18,15 +19,15 @@
 /* Records per stored text offset; a record's offset is summed from the start of its block of records. */
 #define BLOCK_SHIFT 3
 
-/* The most text one record keeps: 7 + 4 * 29 + 3 * 4 bytes. */
-#define RECORD_TEXT_MAX 135
+/* The most text one record keeps: 135 bytes. */
+#define RECORD_TEXT_MAX RecordTextMax()
 
 /* A segment's text block and record count at most. */
 #define SEGMENT_TEXT_MAX    ((size_t)16 << 20)
 #define SEGMENT_RECORDS_MAX ((size_t)1 << 20)
 
 /* What an open database costs per record besides its text: its shape, its filters and a share of a
- * text offset. The README states it; the open's memory check counts with it. */
+ * text offset. docs/LIBRARY.md states it; the open's memory check counts with it. */
 #define RECORD_FIXED_BYTES (sizeof(RecordShape) + RECORD_FIELDS * sizeof(uint16_t) + sizeof(uint32_t) / 8.0)
 
 /* Where each field of one record ends, counted from the record's first byte; field k starts where field k-1 ends. */
@@ -61,56 +62,45 @@ typedef struct DatabaseStore {
     unsigned char fold[256];                 /* byte -> the form comparisons use */
 } DatabaseStore;
 
-/* Where each field stands in a DirectoryRecord, and its width with the NUL, in record order. */
-inline constexpr size_t kFieldOffset[RECORD_FIELDS] = {
-    offsetof(DirectoryRecord, phone),      offsetof(DirectoryRecord, surname),
-    offsetof(DirectoryRecord, name),       offsetof(DirectoryRecord, patronymic),
-    offsetof(DirectoryRecord, street),     offsetof(DirectoryRecord, house),
-    offsetof(DirectoryRecord, building),   offsetof(DirectoryRecord, flat),
-};
-inline constexpr uint8_t kFieldWidth[RECORD_FIELDS] = {
-    PHONE_WIDTH, SURNAME_WIDTH, NAME_WIDTH, PATRONYMIC_WIDTH, STREET_WIDTH, HOUSE_WIDTH, BUILDING_WIDTH, FLAT_WIDTH,
-};
-
-/* The longest text of each field, in record order; known when compiled, so fixed field numbers cost no lookup. */
-inline constexpr uint8_t kFieldLongest[RECORD_FIELDS] = {
-    PHONE_WIDTH - 1, SURNAME_WIDTH - 1, NAME_WIDTH - 1, PATRONYMIC_WIDTH - 1,
-    STREET_WIDTH - 1, HOUSE_WIDTH - 1, BUILDING_WIDTH - 1, FLAT_WIDTH - 1,
-};
-
 /* 32 bytes of 0xFF, then 32 of 0: kKeepBytes + 32 - length masks a 32-byte block to its first length bytes. */
 extern const unsigned char kKeepBytes[64];
 
-/* A filter: the first folded byte of a field, the low five bits of the second and the low three of
- * the third, 0 where the field has no such byte. Five bits tell apart the letters of one alphabet in
- * Windows-1251 (and the digits); a record they let through that does not match is only read in vain. */
-static inline uint16_t FilterOfBytes(unsigned first, unsigned second, unsigned third)
+/* Every field keeps a 2-byte filter a record, built from its first folded bytes, which lets a search
+ * pass over the records whose filter a key rules out without reading them. Which filter a field
+ * keeps follows from how a key matches it (its FieldMatch in kFieldSpecs):
+ * - a prefix field, the head filter: the first byte, the low five bits of the second and the low
+ *   three of the third, 0 where the field has no such byte. Five bits tell apart the letters of one
+ *   alphabet in Windows-1251 (and the digits); a record they let through that does not match is
+ *   only read in vain.
+ * - a whole field, the ends filter: the first byte, the length (its low three bits) and the low five
+ *   bits of the last byte, 0 for an empty field. A whole key fixes all three, and so do patterns
+ *   such as «1?» and «1*5», which a head filter would let every house starting with 1 through. */
+static inline int HasEndsFilter(int field)
+{
+    return kFieldSpecs[field].match == MATCH_WHOLE;
+}
+
+static inline uint16_t HeadFilterOfBytes(unsigned first, unsigned second, unsigned third)
 {
     return (uint16_t)(first | (second & 0x1F) << 8 | (third & 0x07) << 13);
 }
 
-/* The filter's bits that a field's first bytes fill, for a field of known bytes (0 to 3 or more). */
-static inline uint16_t FilterMask(size_t known)
+/* The head filter's bits that a field's first bytes fill, for a field of known bytes (0 to 3 or more). */
+static inline uint16_t HeadFilterMask(size_t known)
 {
     static const uint16_t kMasks[4] = {0x0000, 0x00FF, 0x1FFF, 0xFFFF};
     return kMasks[known < 3 ? known : 3];
 }
 
-/* House, building and flat, four bytes at most and matched whole, have a filter of their own: the
- * first folded byte, the length and the low five bits of the last byte, 0 for an empty field. A whole
- * key fixes all three, and so do patterns such as «1?» and «1*5», which a filter of the first three
- * bytes would let every house starting with 1 through. */
-#define FIRST_SHORT_FIELD 5
-
-static inline uint16_t ShortFilterOfBytes(unsigned first, unsigned last, size_t length)
+static inline uint16_t EndsFilterOfBytes(unsigned first, unsigned last, size_t length)
 {
-    return length == 0 ? 0 : (uint16_t)(first | length << 8 | (last & 0x1F) << 11);
+    return length == 0 ? 0 : (uint16_t)(first | (length & 0x07) << 8 | (last & 0x1F) << 11);
 }
 
-/* The filter bits of each part of a short field's filter. */
-#define SHORT_FIRST_BITS  0x00FF
-#define SHORT_LENGTH_BITS 0x0700
-#define SHORT_LAST_BITS   0xF800
+/* The bits of each part of an ends filter. */
+#define ENDS_FIRST_BITS  0x00FF
+#define ENDS_LENGTH_BITS 0x0700
+#define ENDS_LAST_BITS   0xF800
 
 /* Reads and parses the file at path into store; 1 on success, 0 with store empty on any failure. */
 int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store);

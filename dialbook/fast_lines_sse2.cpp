@@ -2,13 +2,15 @@
  * compiles this file alone for SSE2, and runs it only on a processor that has it.
  * Defines PackLinesSse2.
  */
-#if defined(__i386__) || defined(__x86_64__)
+#include "sse2_choice.h"
+
+#if SSE2_CODE
 
 #include "byte_masks.h"
 #include "fast_lines.h"
 
 #define FAST_LINES_NAME PackLinesSse2
 #define FAST_LINES_SCAN ScanBlockSse2
-#include "fast_lines_body.h"
+#include "fast_lines_tpl.h"
 
-#endif /* x86 */
+#endif /* SSE2_CODE */

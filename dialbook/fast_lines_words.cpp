@@ -6,4 +6,4 @@
 
 #define FAST_LINES_NAME PackLinesWords
 #define FAST_LINES_SCAN ScanBlockWords
-#include "fast_lines_body.h"
+#include "fast_lines_tpl.h"

@@ -6,33 +6,30 @@
 #include <string.h>
 
 /* The key's fields in the order they are tried: the ones that tell records apart soonest first. */
-static const uint8_t kTryOrder[RECORD_FIELDS] = {1, 0, 4, 2, 3, 7, 5, 6};
+static const uint8_t kTryOrder[RECORD_FIELDS] = {
+    FIELD_SURNAME, FIELD_PHONE, FIELD_STREET, FIELD_NAME, FIELD_PATRONYMIC, FIELD_FLAT, FIELD_HOUSE, FIELD_BUILDING,
+};
 
-/* The same for a short field: the first byte when it is literal, the length when the field must
- * have the key's, and the last byte when it is literal, for a pattern covers the field to its end. */
-static void CompileShortFilterTest(KeyField *k, const unsigned char *text, int fixed_length)
+/* The bits of an ends filter that the key fixes: the first byte when it is literal, the length when
+ * the field must have the key's, and the last byte when it is literal, for a pattern covers the
+ * field to its end. */
+static void CompileEndsFilterTest(KeyField *k, const unsigned char *text, int fixed_length)
 {
     k->filter_mask = 0;
     if (text[0] != '*' && text[0] != '?')
-        k->filter_mask |= SHORT_FIRST_BITS;
+        k->filter_mask |= ENDS_FIRST_BITS;
     if (fixed_length)
-        k->filter_mask |= SHORT_LENGTH_BITS;
+        k->filter_mask |= ENDS_LENGTH_BITS;
     if (text[k->length - 1] != '*' && text[k->length - 1] != '?')
-        k->filter_mask |= SHORT_LAST_BITS;
-    k->filter_want = ShortFilterOfBytes(k->text[0], k->text[k->length - 1], k->length) & k->filter_mask;
+        k->filter_mask |= ENDS_LAST_BITS;
+    k->filter_want = EndsFilterOfBytes(k->text[0], k->text[k->length - 1], k->length) & k->filter_mask;
 }
 
-/* What a record's filter must hold for the field k of text (raw, before folding) to pass it: each
- * of the first three bytes that the key fixes, a literal byte before any '*' that is no '?', or no
- * byte at all past the end of a key that the field must equal in length (a whole field, or a
- * pattern without '*'). */
-static void CompileFilterTest(KeyField *k, const unsigned char *text)
+/* The bits of a head filter that the key fixes: each of the first three bytes that is a literal
+ * byte before any '*' and no '?', or no byte at all past the end of a key that the field must
+ * equal in length. */
+static void CompileHeadFilterTest(KeyField *k, const unsigned char *text, int fixed_length)
 {
-    int fixed_length = k->test == FIELD_WHOLE || (k->test == FIELD_PATTERN && k->head == k->length);
-    if (k->field >= FIRST_SHORT_FIELD) {
-        CompileShortFilterTest(k, text, fixed_length);
-        return;
-    }
     unsigned known[3] = {0, 0, 0};
     k->filter_mask = 0;
     for (size_t p = 0; p < 3; p++) {
@@ -40,9 +37,20 @@ static void CompileFilterTest(KeyField *k, const unsigned char *text)
             known[p] = k->text[p];
         else if (!(p >= k->length && fixed_length))
             continue;
-        k->filter_mask |= FilterMask(p + 1) & ~FilterMask(p);
+        k->filter_mask |= HeadFilterMask(p + 1) & ~HeadFilterMask(p);
     }
-    k->filter_want = FilterOfBytes(known[0], known[1], known[2]) & k->filter_mask;
+    k->filter_want = HeadFilterOfBytes(known[0], known[1], known[2]) & k->filter_mask;
+}
+
+/* What a record's filter must hold for the field k of text (raw, before folding) to pass it. The
+ * field must equal the key in length when the key is whole, or a pattern without '*'. */
+static void CompileFilterTest(KeyField *k, const unsigned char *text)
+{
+    int fixed_length = k->test == FIELD_WHOLE || (k->test == FIELD_PATTERN && k->head == k->length);
+    if (HasEndsFilter(k->field))
+        CompileEndsFilterTest(k, text, fixed_length);
+    else
+        CompileHeadFilterTest(k, text, fixed_length);
 }
 
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled)
@@ -56,9 +64,9 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
     compiled->last_field = 0;
     for (int i = 0; i < RECORD_FIELDS; i++) {
         int f = kTryOrder[i];
-        const unsigned char *text = bytes + kFieldOffset[f];
+        const unsigned char *text = bytes + kFieldSpecs[f].offset;
         size_t length = 0;
-        while (length < kFieldWidth[f] && text[length] != '\0')
+        while (length < kFieldSpecs[f].width && text[length] != '\0')
             length++;
         if (length == 0)
             continue;
@@ -69,19 +77,19 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         compiled->first_field = f < compiled->first_field ? f : compiled->first_field;
         compiled->last_field = f > compiled->last_field ? f : compiled->last_field;
         out->length = (uint8_t)length;
-        out->test = f >= 5 ? FIELD_WHOLE : FIELD_PREFIX;
+        out->test = kFieldSpecs[f].match == MATCH_WHOLE ? FIELD_WHOLE : FIELD_PREFIX;
         for (size_t j = 0; j < length; j++) {
             if (text[j] == '*' || text[j] == '?')
                 out->test = FIELD_PATTERN;
             out->text[j] = fold[text[j]];
         }
-        out->head = out->tail = (uint8_t)length;
+        out->head = out->tail_start = (uint8_t)length;
         for (size_t j = length; j-- > 0;)
             if (text[j] == '*')
                 out->head = (uint8_t)j;
         for (size_t j = 0; j < length; j++)
             if (text[j] == '*')
-                out->tail = (uint8_t)(j + 1);
+                out->tail_start = (uint8_t)(j + 1);
         size_t stars = 0;
         for (size_t j = 0; j < length; j++)
             stars += text[j] == '*';
@@ -109,7 +117,7 @@ static int SegmentMatches(const unsigned char *pattern, size_t length, const uns
 int PatternMatches(const KeyField *k, const unsigned char *text, size_t text_length, const unsigned char fold[256])
 {
     const unsigned char *pattern = k->text;
-    size_t head = k->head, tail_start = k->tail, tail = k->length - tail_start;
+    size_t head = k->head, tail_start = k->tail_start, tail = k->length - tail_start;
     if (head == k->length)
         return text_length == head && SegmentMatches(pattern, head, text, fold);
     if (text_length < head + tail || !SegmentMatches(pattern, head, text, fold) ||

@@ -1,7 +1,7 @@
 /* key_matching.h - how a search key is compared with a record.
- * Every non-empty key field must match, case-insensitively in the ANSI code page with Ё as Е:
- * phone, surname, name, patronymic and street by prefix; house, building and flat whole;
- * a key field holding '*' or '?' as a pattern over the whole field.
+ * Every non-empty key field must match, case-insensitively in the ANSI code page with Ё as Е, by its
+ * field's rule (prefix or whole, kFieldSpecs); a key field holding '*' or '?' as a pattern over the
+ * whole field.
  */
 #ifndef DIALBOOK_KEY_MATCHING_H
 #define DIALBOOK_KEY_MATCHING_H
@@ -22,12 +22,12 @@ typedef struct KeyField {
     uint8_t       test;                   /* a FieldTest */
     uint8_t       length;                 /* bytes of text */
     uint8_t       head;                   /* pattern: bytes before the first '*' */
-    uint8_t       tail;                   /* pattern: where the text after the last '*' starts */
+    uint8_t       tail_start;             /* pattern: where the text after the last '*' starts */
     uint8_t       shortest;               /* the lengths a field passing the test can have */
     uint8_t       longest;
     uint16_t      filter_mask;            /* the bits of the field's filter that the key decides */
     uint16_t      filter_want;            /* what those bits hold in every record the key can pass */
-    unsigned char text[SURNAME_WIDTH];    /* folded key text, not NUL-terminated */
+    unsigned char text[WidestField()];    /* folded key text, not NUL-terminated */
 } KeyField;
 
 /* Directory fields repeat: the same surname or street stands in thousands of records. So the

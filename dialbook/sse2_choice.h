@@ -8,6 +8,14 @@
 #include "database_parser.h"
 #include "database_search.h"
 
+/* 1 where the code built for SSE2 exists: on x86 processors, unless DIALBOOK_GENERIC asks for a build
+ * of the code for any processor alone (the sanitizer build), so that every test runs it. */
+#if (defined(__i386__) || defined(__x86_64__)) && !defined(DIALBOOK_GENERIC)
+#define SSE2_CODE 1
+#else
+#define SSE2_CODE 0
+#endif
+
 /* The fast way of packing ordinary lines. */
 PackLinesFn *ChooseFastLines(void);
 

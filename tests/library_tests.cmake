@@ -28,7 +28,7 @@ dialbook_add_gtest(test_dialbook_internals internals)
 # Both ways of scanning a block of a line. The SSE2 one is compiled for SSE2 here too, as the library's
 # is, and runs where the processor has it.
 add_executable(test_byte_masks test_byte_masks.cpp)
-target_include_directories(test_byte_masks PRIVATE ${PROJECT_SOURCE_DIR}/dialbook)
+target_include_directories(test_byte_masks PRIVATE ${PROJECT_SOURCE_DIR}/dialbook ${PROJECT_SOURCE_DIR}/directory)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|i.86)$")
     target_compile_options(test_byte_masks PRIVATE -msse2)
 endif()

@@ -1,5 +1,5 @@
-// Both ways of finding a block's separators, line ends and NULs (the word-at-a-time one, which the
-// 32-bit Windows build parses with, and the SSE2 one) against a byte-by-byte count.
+// Both ways of finding a block's separators, line ends and NULs (the word-at-a-time one, which runs
+// where the processor has no SSE2, and the SSE2 one) against a byte-by-byte count.
 #include "byte_masks.h"
 
 #include <gtest/gtest.h>

@@ -45,8 +45,8 @@ DirectoryRecord RawRecord(size_t length, char text)
 
 std::string Field(const DirectoryRecord &record, int i)
 {
-    const char *text = reinterpret_cast<const char *>(&record) + ColumnTable[i].fieldOffset;
-    return std::string(text, strnlen(text, ColumnTable[i].fieldWidth));
+    const char *text = reinterpret_cast<const char *>(&record) + kFieldSpecs[i].offset;
+    return std::string(text, strnlen(text, kFieldSpecs[i].width));
 }
 
 void Search()

@@ -156,8 +156,8 @@ DirectoryRecord MakeRecord(const std::vector<std::string> &fields)
     memset(&record, 0, sizeof record);
     for (size_t i = 0; i < fields.size() && i < RECORD_FIELDS; i++) {
         std::string bytes = Ansi(fields[i]);
-        char *field = reinterpret_cast<char *>(&record) + ColumnTable[i].fieldOffset;
-        strncpy(field, bytes.c_str(), ColumnTable[i].fieldWidth - 1);
+        char *field = reinterpret_cast<char *>(&record) + kFieldSpecs[i].offset;
+        strncpy(field, bytes.c_str(), kFieldSpecs[i].longest);
     }
     return record;
 }

@@ -8,6 +8,7 @@
 #include <stddef.h>
 
 #include "directory.h"
+#include "record_fields.h"
 #include "resources/resource.h"
 
 #define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
@@ -41,24 +42,22 @@ typedef struct ViewerState {
 
 extern ViewerState g_viewer;
 
-/* One column of the result list, its edit box above it, and the record field both show. */
+/* One column of the result list and its edit box above it. Column i shows field i of the record
+ * (record order), whose place and width kFieldSpecs[i] gives. */
 typedef struct ColumnSpec {
     const WCHAR *title;         /* column heading */
     int          width;         /* pixels, of the column and of its edit box */
-    size_t       fieldOffset;   /* where the field lies in a DirectoryRecord */
-    size_t       fieldWidth;    /* the field's bytes, NUL included */
 } ColumnSpec;
 
-/* The record's fields in record order. */
 static const ColumnSpec ColumnTable[RECORD_FIELDS] = {
-    { L"Номер телефона:", 56,  offsetof(DirectoryRecord, phone),      PHONE_WIDTH      },
-    { L"Фамилия:",        210, offsetof(DirectoryRecord, surname),    SURNAME_WIDTH    },
-    { L"Имя:",            210, offsetof(DirectoryRecord, name),       NAME_WIDTH       },
-    { L"Отчество:",       210, offsetof(DirectoryRecord, patronymic), PATRONYMIC_WIDTH },
-    { L"Улица:",          210, offsetof(DirectoryRecord, street),     STREET_WIDTH     },
-    { L"Дом:",            35,  offsetof(DirectoryRecord, house),      HOUSE_WIDTH      },
-    { L"Корпус:",         35,  offsetof(DirectoryRecord, building),   BUILDING_WIDTH   },
-    { L"Квартира:",       35,  offsetof(DirectoryRecord, flat),       FLAT_WIDTH       },
+    { L"Номер телефона:", 56  },
+    { L"Фамилия:",        210 },
+    { L"Имя:",            210 },
+    { L"Отчество:",       210 },
+    { L"Улица:",          210 },
+    { L"Дом:",            35  },
+    { L"Корпус:",         35  },
+    { L"Квартира:",       35  },
 };
 
 /* library_binding.cpp: 1 with the four entry points stored, or 0 after showing the system's error text. */

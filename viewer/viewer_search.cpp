@@ -11,8 +11,8 @@ static void ReadSearchForm(DirectoryRecord *key)
 {
     memset(key, 0, sizeof *key);
     for (size_t i = 0; i < ARRAY_SIZE(ColumnTable); i++) {
-        char *field = (char *)key + ColumnTable[i].fieldOffset;
-        GetWindowTextA(g_viewer.edits[i], field, (int)ColumnTable[i].fieldWidth);
+        char *field = (char *)key + kFieldSpecs[i].offset;
+        GetWindowTextA(g_viewer.edits[i], field, (int)kFieldSpecs[i].width);
     }
 }
 
@@ -20,7 +20,7 @@ static int CountFilledFields(const DirectoryRecord *key)
 {
     int filled = 0;
     for (size_t i = 0; i < ARRAY_SIZE(ColumnTable); i++)
-        if (((const char *)key)[ColumnTable[i].fieldOffset] != '\0')
+        if (((const char *)key)[kFieldSpecs[i].offset] != '\0')
             filled++;
     return filled;
 }
@@ -29,7 +29,7 @@ static int CountFilledFields(const DirectoryRecord *key)
  * past the record's end, in composite form. 1, or 0 with the last error set when it does not fit. */
 static int ConvertField(const DirectoryRecord *record, size_t column, WCHAR *cell, int cellChars)
 {
-    size_t offset = ColumnTable[column].fieldOffset;
+    size_t offset = kFieldSpecs[column].offset;
     const char *text = (const char *)record + offset;
     size_t length = strnlen(text, sizeof *record - offset);
     int written = 0;

@@ -1,4 +1,4 @@
-/* database_loading.cpp - reading a database file into the store. A file that a sample of it shows
+/* database_reading.cpp - reading a database file into the store. A file that a sample of it shows
  * cannot fit in the memory the process has left is refused before anything else. A small file is
  * read and packed a chunk at a time on the caller's thread. A large one is read as two halves at
  * once, the second on a thread of its own, each packed into segments of its own that join in file
@@ -66,7 +66,7 @@ static void PackPart(void *argument)
     if (!job->ok)
         return;
     /* Job 0 of two packs the lines that start before the middle; the last of them keeps a record's text at most past it. */
-    uint64_t text_end = job->middle != 0 ? job->middle + RECORD_TEXT_MAX : job->size;
+    uint64_t end_offset = job->middle != 0 ? job->middle + RECORD_TEXT_MAX : job->size;
     Packer packer;
     int begun = 0, last = 0;
     for (uint64_t offset = job->start; job->ok && !last && offset < job->size;) {
@@ -79,7 +79,7 @@ static void PackPart(void *argument)
         if (g_switches.after_read != NULL)
             g_switches.after_read(job->start != 0, offset + (uint64_t)got);
         if (!begun)
-            job->ok = begun = BeginPacking(&packer, &job->list, job->fold, job->start, text_end, chunk, (size_t)got);
+            job->ok = begun = BeginPacking(&packer, &job->list, job->fold, job->start, end_offset, chunk, (size_t)got);
         const char *from;
         size_t length;
         if (job->ok && TrimChunk(job, chunk, (size_t)got, offset, &from, &length, &last))

@@ -1,16 +1,19 @@
-/* database_search_body.h - walking the store for the next record that passes a key, once for each
- * build: the file that includes it names the two functions it defines (FIND_NEXT_MATCH_NAME and
- * SAME_KEY_NAME). When a key field fixes one of a field's first bytes, that field's filter column
- * picks the candidates and only they are read, their memory asked for ahead of them; otherwise every
- * record is tested in turn.
- * The memory is asked for with prefetch instructions, which a processor without SSE lacks: the build
- * without SSE2 has the compiler leave them out, and scans the filter column a record at a time.
- * Every function here but the two named is static.
+/* database_search_tpl.h - walking the store for the next record that passes a key, included once
+ * for each build: the file that includes it names the two functions it defines (FIND_NEXT_MATCH_NAME
+ * and SAME_KEY_NAME) and sets SEARCH_SSE2 to 1 for the build with SSE2 instructions, 0 for the one
+ * with none. When a key field fixes one of a field's first bytes, that field's filter column picks
+ * the candidates and only they are read; otherwise every record is tested in turn.
+ * The SSE2 build asks for the candidates' memory ahead of them with prefetch instructions, which a
+ * processor without SSE lacks; the generic build asks for nothing ahead and scans the filter column
+ * a record at a time. Every function here but the two named is static.
  */
 #include <string.h>
 
-#ifdef __SSE2__
+#if SEARCH_SSE2
 #include <emmintrin.h>
+#define ASK_FOR(address) __builtin_prefetch(address)
+#else
+#define ASK_FOR(address) ((void)(address))
 #endif
 
 /* A record a search found: where its packed text and shape are. */
@@ -59,8 +62,8 @@ static FilterTest MakeFilterTest(const DatabaseSegment *segment, const KeyField 
 static inline void AddCandidate(const DatabaseSegment *segment, SearchCursor *cursor, size_t i)
 {
     cursor->index[cursor->gathered++ % CANDIDATE_RING] = (uint32_t)i;
-    __builtin_prefetch(&segment->block_offsets[i >> BLOCK_SHIFT]);
-    __builtin_prefetch(&segment->shapes[i]);
+    ASK_FOR(&segment->block_offsets[i >> BLOCK_SHIFT]);
+    ASK_FOR(&segment->shapes[i]);
 }
 
 /* Finds candidates from the scan on until SHAPES_AHEAD of them wait untried. Where SSE2 is there the
@@ -71,7 +74,7 @@ static void Gather(const DatabaseSegment *segment, const FilterTest *test, Searc
 {
     const uint16_t *column = test->column;
     size_t i = cursor->scan, count = segment->count, wanted = cursor->tried + SHAPES_AHEAD;
-#ifdef __SSE2__
+#if SEARCH_SSE2
     const __m128i mask = _mm_set1_epi16((short)test->mask);
     const __m128i want = _mm_set1_epi16((short)test->want);
     while (cursor->gathered < wanted && i + 8 <= count) {
@@ -99,7 +102,7 @@ static void Gather(const DatabaseSegment *segment, const FilterTest *test, Searc
  * cache line, with no loop whose length changes from one candidate to the next. */
 static inline size_t TextOffset(const DatabaseSegment *segment, size_t i)
 {
-#ifdef __SSE2__
+#if SEARCH_SSE2
     /* The arrays hold whole blocks of shapes, from a cache line's start, so all eight are there to read. */
     const __m128i *shapes = (const __m128i *)(const void *)&segment->shapes[i >> BLOCK_SHIFT << BLOCK_SHIFT];
     const __m128i *before = (const __m128i *)(const void *)kLengthsBefore.rows[i & ((1u << BLOCK_SHIFT) - 1)];
@@ -137,8 +140,8 @@ static void LocateText(const DatabaseSegment *segment, const CompiledKey *key, S
         size_t from = first == 0 ? 0 : shape->end[first - 1];
         size_t to = shape->end[last] > from + 32 ? shape->end[last] : from + 32;
         cursor->offset[slot] = (uint32_t)at;
-        __builtin_prefetch(text + from);
-        __builtin_prefetch(text + to - 1);
+        ASK_FOR(text + from);
+        ASK_FOR(text + to - 1);
     }
 }
 
@@ -221,7 +224,7 @@ static int FindScanning(const DatabaseSegment *segment, const unsigned char fold
 static inline void PutField(char *out, const char *text, size_t length, size_t block)
 {
     const unsigned char *keep = kKeepBytes + 32 - length;
-#ifdef __SSE2__
+#if SEARCH_SSE2
     if (block == 8) {
         __m128i word = _mm_loadl_epi64((const __m128i *)(const void *)text);   /* the store keeps slack after its text */
         _mm_storel_epi64((__m128i *)(void *)out, _mm_and_si128(word, _mm_loadl_epi64((const __m128i *)(const void *)keep)));
@@ -243,7 +246,7 @@ static inline void PutField(char *out, const char *text, size_t length, size_t b
 #endif
 }
 
-/* The flat, last in the record, holds 4 bytes of text at most: a 4-byte block and its NUL, so that
+/* The last field of the record holds 4 bytes of text at most: a 4-byte block and its NUL, so that
  * nothing is written past the record. */
 static inline void PutFlat(char *out, const char *text, size_t length)
 {
@@ -256,20 +259,20 @@ static inline void PutFlat(char *out, const char *text, size_t length)
 }
 
 /* Copies the record found into result as eight NUL-padded fields, in order, each block running
- * over into the next field; the last one is written to its exact width. */
+ * over into the next field (8 bytes for a short field, 32 for a long one); the last one is written
+ * to its exact width. */
 static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
 {
     const uint8_t *end = found->shape->end;
-    const char *text = found->text;
     char *out = (char *)result;
-    PutField(out + 0, text, end[0], 8);
-    PutField(out + 8, text + end[0], end[1] - end[0], 32);
-    PutField(out + 38, text + end[1], end[2] - end[1], 32);
-    PutField(out + 68, text + end[2], end[3] - end[2], 32);
-    PutField(out + 98, text + end[3], end[4] - end[3], 32);
-    PutField(out + 128, text + end[4], end[5] - end[4], 8);
-    PutField(out + 133, text + end[5], end[6] - end[5], 8);
-    PutFlat(out + 138, text + end[6], end[7] - end[6]);
+    static_assert(kFieldSpecs[RECORD_FIELDS - 1].width == 5, "the last field is written as a word and a NUL");
+#pragma GCC unroll 8
+    for (int k = 0; k < RECORD_FIELDS - 1; k++) {
+        size_t start = k == 0 ? 0 : end[k - 1];
+        PutField(out + kFieldSpecs[k].offset, found->text + start, end[k] - start, kFieldSpecs[k].width <= 8 ? 8 : 32);
+    }
+    PutFlat(out + kFieldSpecs[RECORD_FIELDS - 1].offset, found->text + end[RECORD_FIELDS - 2],
+            end[RECORD_FIELDS - 1] - end[RECORD_FIELDS - 2]);
 }
 
 int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result)
@@ -302,25 +305,25 @@ int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCur
 int SAME_KEY_NAME(const KeyCopy *copy, const DirectoryRecord *key)
 {
     const unsigned char *bytes = (const unsigned char *)key;
-#ifdef __SSE2__
+#if SEARCH_SSE2
     __m128i differ = _mm_setzero_si128();
     for (size_t at = 0; at < KEY_COPY_BYTES; at += 16) {
         size_t from = at + 16 <= sizeof *key ? at : sizeof *key - 16;
         __m128i block = _mm_xor_si128(_mm_loadu_si128((const __m128i *)(const void *)(bytes + from)),
                                       _mm_loadu_si128((const __m128i *)(const void *)(copy->bytes + from)));
-        __m128i counts = _mm_loadu_si128((const __m128i *)(const void *)(copy->counts + from));
-        differ = _mm_or_si128(differ, _mm_and_si128(block, counts));
+        __m128i mask = _mm_loadu_si128((const __m128i *)(const void *)(copy->mask + from));
+        differ = _mm_or_si128(differ, _mm_and_si128(block, mask));
     }
     return _mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) == 0xFFFF;
 #else
     size_t differ = 0;
     for (size_t at = 0; at < sizeof *key; at += sizeof(size_t)) {
         size_t from = at + sizeof(size_t) <= sizeof *key ? at : sizeof *key - sizeof(size_t);
-        size_t word, kept, counts;
+        size_t word, kept, mask;
         memcpy(&word, bytes + from, sizeof word);
         memcpy(&kept, copy->bytes + from, sizeof kept);
-        memcpy(&counts, copy->counts + from, sizeof counts);
-        differ |= (word ^ kept) & counts;
+        memcpy(&mask, copy->mask + from, sizeof mask);
+        differ |= (word ^ kept) & mask;
     }
     return differ == 0;
 #endif

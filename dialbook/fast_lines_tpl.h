@@ -1,11 +1,12 @@
-/* fast_lines_body.h - the fast way of packing ordinary lines, once for each way of finding a line's
- * bytes: the file that includes it names the function it defines (FAST_LINES_NAME) and the block
- * scan it uses (FAST_LINES_SCAN, from byte_masks.h). Every function here has internal linkage, so
- * the two builds never mix, even where one was compiled for SSE2 and the other not.
+/* fast_lines_tpl.h - the fast way of packing ordinary lines, included once for each way of finding
+ * a line's bytes: the file that includes it names the function it defines (FAST_LINES_NAME) and the
+ * block scan it uses (FAST_LINES_SCAN, from byte_masks.h). Every function here has internal linkage,
+ * so the two builds never mix, even where one was compiled for SSE2 and the other not.
  *
  * A line that ends within 128 bytes with no NUL is packed from masks of where its separators stand:
  * each field's bytes go over in one fixed-size copy, and the record's shape and filters stay in
- * locals until the record is whole.
+ * locals until the record is whole. It gives the records that the byte-by-byte way in
+ * database_parser.cpp gives; a differential test and a fuzz target hold it to that.
  */
 #include <string.h>
 
@@ -17,20 +18,9 @@ inline uint64_t BitsBelow(size_t n)
     return n >= 64 ? ~(uint64_t)0 : ((uint64_t)1 << n) - 1;
 }
 
-/* The filter of field k, length bytes at text, which may be read a little past its end: each byte's
- * share from a table, so the filter costs three loads. */
-inline uint16_t FilterOf(const uint16_t parts[4][256], int k, const char *text, size_t length)
-{
-    const unsigned char *t = (const unsigned char *)text;
-    if (k < FIRST_SHORT_FIELD)
-        return (uint16_t)((parts[0][t[0]] | parts[1][t[1]] | parts[2][t[2]]) & FilterMask(length));
-    if (length > kFieldLongest[k])
-        length = kFieldLongest[k];
-    return length == 0 ? 0 : (uint16_t)(parts[0][t[0]] | length << 8 | parts[3][t[length - 1]]);
-}
-
 /* One record as the fast way builds it: its shape and filters stay in locals until the record is
- * whole, then go to the segment's arrays at once. Text stores may alias anything; locals they cannot. */
+ * whole, then go to the segment's arrays at once. A store of text bytes may alias any memory, so the
+ * compiler would reload from memory whatever they might have changed; these locals it need not. */
 struct FastRecord {
     RecordShape shape;
     uint16_t    filters[RECORD_FIELDS];
@@ -40,8 +30,8 @@ struct FastRecord {
  * which has end bytes so far; returns its new length. The caller sets the filter. */
 inline size_t PackField(FastRecord *r, int k, char *record, size_t end, const char *from, size_t length)
 {
-    if (length > kFieldLongest[k])
-        length = kFieldLongest[k];
+    if (length > kFieldSpecs[k].longest)
+        length = kFieldSpecs[k].longest;
     char block[32];   /* a fixed-size copy; both buffers have slack for the bytes past the text */
     memcpy(block, from, sizeof block);
     memcpy(record + end, block, sizeof block);
@@ -54,7 +44,7 @@ inline size_t PackField(FastRecord *r, int k, char *record, size_t end, const ch
 inline size_t PackFilteredField(FastRecord *r, const uint16_t parts[4][256], int k, char *record, size_t end,
                                 const char *from, size_t length)
 {
-    r->filters[k] = FilterOf(parts, k, from, length < kFieldLongest[k] ? length : kFieldLongest[k]);
+    r->filters[k] = FieldFilter(parts, k, from, length);
     return PackField(r, k, record, end, from, length);
 }
 
@@ -92,10 +82,10 @@ inline void StoreFastRecord(FastSink *sink, const FastRecord *r, const char *rec
 }
 
 /* Packs a line of fewer than 64 bytes with at least seven separators, whose bits are separators,
- * and whose text ends at text_end: straight code, each field's number known when compiled. Returns
+ * and whose text is text_length bytes: straight code, each field's number known when compiled. Returns
  * the new end of the record's text, or NULL when the line has fewer separators. */
 inline char *PackEightFields(FastRecord *r, const uint16_t parts[4][256], char *record, const char *line,
-                             size_t text_end, uint64_t separators)
+                             size_t text_length, uint64_t separators)
 {
     size_t stop[RECORD_FIELDS];   /* where each field ends in the line */
     BitWalk walk;
@@ -107,21 +97,21 @@ inline char *PackEightFields(FastRecord *r, const uint16_t parts[4][256], char *
             return NULL;
         stop[k] = bit;
     }
-    stop[RECORD_FIELDS - 1] = NextBit(&walk, &bit) ? bit : text_end;
+    stop[RECORD_FIELDS - 1] = NextBit(&walk, &bit) ? bit : text_length;
     size_t end = 0;
 #pragma GCC unroll 8
     for (int k = 0; k < RECORD_FIELDS; k++) {
         size_t start = k == 0 ? 0 : stop[k - 1] + 1;
-        r->filters[k] = FilterOf(parts, k, line + start, stop[k] - start);
+        r->filters[k] = FieldFilter(parts, k, line + start, stop[k] - start);
         end = PackField(r, k, record, end, line + start, stop[k] - start);
     }
     return record + end;
 }
 
-/* Packs a line of up to 128 bytes, whose text ends at text_end, field by field from the separators
+/* Packs a line of up to 128 bytes, whose text is text_length bytes, field by field from the separators
  * of its two blocks; fields it lacks are empty. Returns the new end of the record's text. */
 char *PackFieldsInTurn(FastRecord *r, const uint16_t parts[4][256], char *record, const char *line,
-                       size_t text_end, const uint64_t separators[2])
+                       size_t text_length, const uint64_t separators[2])
 {
     size_t end = 0;
     const char *from = line;
@@ -136,7 +126,7 @@ char *PackFieldsInTurn(FastRecord *r, const uint16_t parts[4][256], char *record
         }
     }
     if (k < RECORD_FIELDS)
-        end = PackFilteredField(r, parts, k++, record, end, from, (size_t)(line + text_end - from));
+        end = PackFilteredField(r, parts, k++, record, end, from, (size_t)(line + text_length - from));
     for (; k < RECORD_FIELDS; k++)
         end = PackFilteredField(r, parts, k, record, end, from, 0);
     return record + end;
@@ -162,18 +152,19 @@ inline const char *PackLineFast(FastSink *sink, const Packer *pk, const char *li
     }
     if ((low.nuls & BitsBelow(length)) != 0 || (length > 64 && (high.nuls & BitsBelow(length - 64)) != 0))
         return NULL;
-    /* A CR right before the LF is no text; it is no separator, so it could only end the line's last
-     * field. The line has a byte before its LF: its first byte is above a space. */
-    size_t text_end = length - (line[length - 1] == '\r');
+    /* A CR right before the LF is not text. It is not a separator either, so only the line's last
+     * field can end with it; dropping it shortens that field alone. The line has a byte before its
+     * LF, since its first byte is above a space. */
+    size_t text_length = length - (line[length - 1] == '\r');
     FastRecord r;
     char *record = *out;
     char *end = length < 64
-                    ? PackEightFields(&r, pk->filter_parts, record, line, text_end, low.separators & BitsBelow(length))
+                    ? PackEightFields(&r, pk->filter_parts, record, line, text_length, low.separators & BitsBelow(length))
                     : NULL;
     if (end == NULL) {
         uint64_t separators[2] = {low.separators & BitsBelow(length),
                                   length > 64 ? high.separators & BitsBelow(length - 64) : 0};
-        end = PackFieldsInTurn(&r, pk->filter_parts, record, line, text_end, separators);
+        end = PackFieldsInTurn(&r, pk->filter_parts, record, line, text_length, separators);
     }
     StoreFastRecord(sink, &r, record);
     *out = end;
