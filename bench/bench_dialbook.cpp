@@ -5,6 +5,7 @@
 // Usage: bench_dialbook DATABASE [--benchmark_... options]
 // bench/run-library builds it, generates the database and runs it beside its peers.
 #include "directory.h"
+#include "record_helpers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,28 +25,6 @@ struct BenchState {
     long long      file_bytes;   // the file's size
     int            count;        // records OpenDatabase reported
 } g_bench;
-
-// UTF-16 from UTF-8 (the command line's path); enough for any path a shell passes.
-std::u16string Utf16FromUtf8(const char *text)
-{
-    std::u16string out;
-    const unsigned char *p = (const unsigned char *)text;
-    while (*p != 0) {
-        char32_t code = *p++;
-        int more = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : code >= 0xC0 ? 1 : 0;
-        if (more > 0)
-            code &= 0x3Fu >> more;
-        for (; more > 0 && (*p & 0xC0) == 0x80; more--)
-            code = (code << 6) | (*p++ & 0x3Fu);
-        if (code >= 0x10000) {
-            out.push_back((char16_t)(0xD800 + ((code - 0x10000) >> 10)));
-            out.push_back((char16_t)(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back((char16_t)code);
-        }
-    }
-    return out;
-}
 
 // One line of /proc/self/status ("VmRSS:", "VmHWM:") in bytes, or -1.
 long long StatusBytes(const char *field)
@@ -163,7 +142,7 @@ int main(int argc, char **argv)
         return 2;
     }
     g_bench.path_utf8 = argv[1];
-    g_bench.path = Utf16FromUtf8(argv[1]);
+    g_bench.path = LibraryPath(argv[1]);
     g_bench.file_bytes = (long long)info.st_size;
     if (!OpenDatabase(g_bench.path.c_str(), &g_bench.count)) {
         fprintf(stderr, "bench_dialbook: OpenDatabase failed on %s\n", argv[1]);

@@ -6,6 +6,8 @@
 //
 // Usage: bench_patterns [--benchmark_... options]   (writes its database to the temporary folder)
 #include "directory.h"
+#include "record_fields.h"
+#include "record_helpers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,12 +24,12 @@ const int kRecords = 200000;
 const char kA = '\xE0';   // "а" in Windows-1251
 const char kB = '\xE1';   // "б"
 
-// The surname of record i: 22 letters "а", one "б" and a six-digit number, 29 bytes, the field's longest.
+// The surname of record i, as long as the field holds: letters "а", one "б" and a six-digit number.
 std::string Surname(int i)
 {
     char digits[8];
     snprintf(digits, sizeof digits, "%06d", i);
-    return std::string(22, kA) + kB + digits;
+    return std::string(kFieldSpecs[FIELD_SURNAME].longest - 1 - 6, kA) + kB + digits;
 }
 
 // The key "*а" repeated pairs times, then "*б*а": every letter of it is in every surname, yet no
@@ -47,10 +49,13 @@ int OpenWorstCaseDatabase()
     FILE *out = fopen(path.c_str(), "wb");
     if (out == nullptr)
         return 0;
-    for (int i = 0; i < kRecords; i++)
-        fprintf(out, "%07d;%s\r\n", i, Surname(i).c_str());
+    for (int i = 0; i < kRecords; i++) {
+        char phone[16];
+        snprintf(phone, sizeof phone, "%07d", i);
+        fprintf(out, "%s\r\n", JoinFields({phone, Surname(i)}).c_str());
+    }
     fclose(out);
-    std::u16string wide(path.begin(), path.end());
+    std::u16string wide = LibraryPath(path);
     int count = 0;
     if (!OpenDatabase(wide.c_str(), &count))
         count = 0;
@@ -61,10 +66,9 @@ int OpenWorstCaseDatabase()
 void BM_LibraryPattern(benchmark::State &state)
 {
     static int count = OpenWorstCaseDatabase();
-    DirectoryRecord key;
-    memset(&key, 0, sizeof key);
     std::string pattern = Pattern((int)state.range(0));
-    memcpy(key.surname, pattern.data(), pattern.size());
+    DirectoryRecord key = MakeKey({});
+    SetKeyField(&key, FIELD_SURNAME, pattern);
     int found = 0;
     for (auto _ : state) {
         DirectoryRecord result;

@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "text_helpers.h"
+
 namespace {
 
 const int ROWS = MAX_RESULT_ROWS;
@@ -49,33 +51,34 @@ double Now()
 std::vector<DirectoryRecord> records;
 size_t nextRecord = 0;
 
-void CopyField(DirectoryRecord *record, size_t column, const std::wstring &text)
+// Puts UTF-8 text into a record's field in Windows-1251, cut to the field's longest text.
+void CopyField(DirectoryRecord *record, RecordField field, const std::string &utf8)
 {
-    char *field = reinterpret_cast<char *>(record) + kFieldSpecs[column].offset;
-    WideCharToMultiByte(1251, 0, text.c_str(), -1, field, (int)kFieldSpecs[column].longest, NULL, NULL);
+    std::string text = Cp1251FromUtf8(utf8).substr(0, kFieldSpecs[field].longest);
+    memcpy(reinterpret_cast<char *>(record) + kFieldSpecs[field].offset, text.c_str(), text.size() + 1);
 }
 
 // Varied names and streets, some with й and ё (which the composite form splits), house numbers with
 // and without a building, as a directory's rows are.
 void MakeRecords()
 {
-    static const wchar_t *const names[] = { L"Иван", L"Пётр", L"Сергей", L"Мария", L"Анна", L"Алексей", L"Ольга" };
-    static const wchar_t *const patronymics[] = { L"Петрович", L"Иванович", L"Сергеевна", L"Алексеевич",
-                                                  L"Николаевна", L"Андреевич", L"Фёдоровна", L"Юрьевич" };
-    static const wchar_t *const streets[] = { L"Ленина", L"Садовая", L"Мира", L"Школьная", L"Лесная",
-                                              L"Набережная", L"Майская", L"Первомайский проспект" };
+    static const char *const names[] = { "Иван", "Пётр", "Сергей", "Мария", "Анна", "Алексей", "Ольга" };
+    static const char *const patronymics[] = { "Петрович", "Иванович", "Сергеевна", "Алексеевич",
+                                               "Николаевна", "Андреевич", "Фёдоровна", "Юрьевич" };
+    static const char *const streets[] = { "Ленина", "Садовая", "Мира", "Школьная", "Лесная",
+                                           "Набережная", "Майская", "Первомайский проспект" };
     for (int i = 0; i < ROWS; i++) {
         DirectoryRecord record;
         memset(&record, 0, sizeof record);
         int entry = i * 33;
-        CopyField(&record, 0, std::to_wstring(2000000 + entry));
-        CopyField(&record, 1, L"Замеров");
-        CopyField(&record, 2, names[i % 7]);
-        CopyField(&record, 3, patronymics[i % 8]);
-        CopyField(&record, 4, streets[i % 8]);
-        CopyField(&record, 5, std::to_wstring(entry % 150 + 1));
-        CopyField(&record, 6, i % 5 == 0 ? std::to_wstring(i % 3 + 1) : L"");
-        CopyField(&record, 7, std::to_wstring(entry % 300 + 1));
+        CopyField(&record, FIELD_PHONE, std::to_string(2000000 + entry));
+        CopyField(&record, FIELD_SURNAME, "Замеров");
+        CopyField(&record, FIELD_NAME, names[i % 7]);
+        CopyField(&record, FIELD_PATRONYMIC, patronymics[i % 8]);
+        CopyField(&record, FIELD_STREET, streets[i % 8]);
+        CopyField(&record, FIELD_HOUSE, std::to_string(entry % 150 + 1));
+        CopyField(&record, FIELD_BUILDING, i % 5 == 0 ? std::to_string(i % 3 + 1) : "");
+        CopyField(&record, FIELD_FLAT, std::to_string(entry % 300 + 1));
         records.push_back(record);
     }
 }
@@ -240,7 +243,7 @@ bool CreateViewer(Setup *setup)
     CreateMainWindow(SW_SHOWNORMAL);
     if (g_viewer.resultList == NULL)
         return false;
-    SetWindowTextW(g_viewer.edits[1], L"Замеров");
+    SetWindowTextW(g_viewer.edits[FIELD_SURNAME], L"Замеров");
     setup->frame = g_viewer.mainWindow;
     setup->list = g_viewer.resultList;
     return true;

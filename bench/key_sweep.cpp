@@ -25,14 +25,13 @@
 #include <vector>
 
 #include "directory.h"
+#include "record_fields.h"
+#include "record_helpers.h"
+#include "text_helpers.h"
 
 namespace {
 
 const int kViewerStop = 30001;   // the viewer stops at the match after its 30000th row
-const size_t kOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
-const size_t kWidths[RECORD_FIELDS] = {8, 30, 30, 30, 30, 5, 5, 5};
-const char *const kFieldNames[RECORD_FIELDS] = {"phone", "surname", "name", "patronymic",
-                                                "street", "house", "building", "flat"};
 
 struct Library {
     OpenDatabaseFn     openDatabase;
@@ -51,16 +50,6 @@ int BindLibrary(Library *library)
     library->searchInDatabase = (SearchInDatabaseFn)(void *)GetProcAddress(module, "SearchInDatabase");
     return library->openDatabase != NULL && library->closeDatabase != NULL && library->searchInDatabase != NULL;
 }
-
-// UTF-8 of Windows-1251 bytes, for the report.
-std::string Utf8(const std::string &ansi)
-{
-    wchar_t wide[64];
-    char out[256];
-    int n = MultiByteToWideChar(1251, 0, ansi.data(), (int)ansi.size(), wide, 64);
-    n = WideCharToMultiByte(CP_UTF8, 0, wide, n, out, sizeof out, NULL, NULL);
-    return std::string(out, n > 0 ? (size_t)n : 0);
-}
 #else
 int BindLibrary(Library *library)
 {
@@ -68,22 +57,6 @@ int BindLibrary(Library *library)
     library->closeDatabase = CloseDatabase;
     library->searchInDatabase = SearchInDatabase;
     return 1;
-}
-
-// UTF-8 of Windows-1251 bytes, for the report: Cyrillic letters and Ё ё, the rest as they are.
-std::string Utf8(const std::string &ansi)
-{
-    std::string out;
-    for (unsigned char c : ansi) {
-        unsigned code = c >= 0xC0 ? 0x410 + (c - 0xC0) : c == 0xA8 ? 0x401 : c == 0xB8 ? 0x451 : c;
-        if (code < 0x80) {
-            out += (char)code;
-        } else {
-            out += (char)(0xC0 | code >> 6);
-            out += (char)(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
 }
 #endif
 
@@ -102,12 +75,13 @@ struct Timed {
     int    matches;
 };
 
+// The key as a record, each text cut to its field's longest so that every field ends with its NUL.
 DirectoryRecord MakeRecord(const Key &key)
 {
     DirectoryRecord record;
     memset(&record, 0, sizeof record);
     for (int f = 0; f < RECORD_FIELDS; f++)
-        memcpy((char *)&record + kOffsets[f], key.text[f].data(), std::min(key.text[f].size(), kWidths[f] - 1));
+        SetKeyField(&record, (RecordField)f, key.text[f].substr(0, kFieldSpecs[f].longest));
     return record;
 }
 
@@ -140,11 +114,12 @@ std::string Describe(const Key &key)
     std::string text;
     for (int f = 0; f < RECORD_FIELDS; f++)
         if (!key.text[f].empty())
-            text += std::string(text.empty() ? "" : " ") + kFieldNames[f] + " «" + Utf8(key.text[f]) + "»";
+            text += std::string(text.empty() ? "" : " ") + FieldName((RecordField)f) + " «" +
+                    Utf8FromCp1251(key.text[f]) + "»";
     return text;
 }
 
-Key OneField(int field, const std::string &text)
+Key OneField(RecordField field, const std::string &text)
 {
     Key key;
     key.text[field] = text;
@@ -164,7 +139,7 @@ std::vector<Key> SampleRecords(const Library &library, int records, int samples)
             continue;
         Key key;
         for (int f = 0; f < RECORD_FIELDS; f++)
-            key.text[f] = std::string((const char *)&result + kOffsets[f]);
+            key.text[f] = FieldBytes(result, (RecordField)f);
         sampled.push_back(key);
     }
     return sampled;
@@ -172,11 +147,11 @@ std::vector<Key> SampleRecords(const Library &library, int records, int samples)
 
 // The keys one field's text gives: its starts, alone and followed by a byte no record has there
 // (so that the filter lets through records none of which match), and patterns after its first byte.
-void FieldKeys(int field, const std::string &t, std::set<Key> *keys)
+void FieldKeys(RecordField field, const std::string &t, std::set<Key> *keys)
 {
     if (t.empty() || t[0] == '*' || t[0] == '?')
         return;
-    const std::string miss = field == 0 ? "#" : "\xFA";   // '#' no phone has, 'ъ' no word starts its end with
+    const std::string miss = field == FIELD_PHONE ? "#" : "\xFA";   // '#' no phone has, 'ъ' no word starts its end with
     size_t n = t.size();
     for (size_t length = 1; length <= n && length <= 4; length++) {
         keys->insert(OneField(field, t.substr(0, length)));
@@ -201,10 +176,10 @@ void FieldKeys(int field, const std::string &t, std::set<Key> *keys)
 std::vector<Key> NamedKeys()
 {
     Key named;
-    named.text[1] = "\xCF\xE5\xF2\xF0\xEE\xE2\xF1\xEA\xE8\xE9";
-    named.text[2] = "\xC8\xE2\xE0\xED";
-    return {OneField(7, "777"), OneField(6, "3"), OneField(5, "12"), OneField(0, "234"), named,
-            OneField(1, "\xDF\xF9\xFA\xFB")};   // Ящъы
+    named.text[FIELD_SURNAME] = "\xCF\xE5\xF2\xF0\xEE\xE2\xF1\xEA\xE8\xE9";
+    named.text[FIELD_NAME] = "\xC8\xE2\xE0\xED";
+    return {OneField(FIELD_FLAT, "777"), OneField(FIELD_BUILDING, "3"), OneField(FIELD_HOUSE, "12"),
+            OneField(FIELD_PHONE, "234"), named, OneField(FIELD_SURNAME, "\xDF\xF9\xFA\xFB")};   // Ящъы
 }
 
 std::set<Key> MakeKeys(const std::vector<Key> &sampled)
@@ -213,21 +188,21 @@ std::set<Key> MakeKeys(const std::vector<Key> &sampled)
     for (int f = 0; f < RECORD_FIELDS; f++)
         for (int b = 1; b < 256; b++)
             if (b != '*' && b != '?')
-                keys.insert(OneField(f, std::string(1, (char)b)));
+                keys.insert(OneField((RecordField)f, std::string(1, (char)b)));
     for (size_t s = 0; s < sampled.size(); s++) {
         const Key &record = sampled[s], &other = sampled[(s + 1) % sampled.size()];
         for (int f = 0; f < RECORD_FIELDS; f++)
-            FieldKeys(f, record.text[f], &keys);
+            FieldKeys((RecordField)f, record.text[f], &keys);
         Key pair;   // surname's start and the first name, of one record and of two
-        pair.text[1] = record.text[1].substr(0, 3);
-        pair.text[2] = record.text[2];
+        pair.text[FIELD_SURNAME] = record.text[FIELD_SURNAME].substr(0, 3);
+        pair.text[FIELD_NAME] = record.text[FIELD_NAME];
         keys.insert(pair);
-        pair.text[2] = other.text[2];
+        pair.text[FIELD_NAME] = other.text[FIELD_NAME];
         keys.insert(pair);
         Key address;   // street and house of one record, and a flat of another
-        address.text[4] = record.text[4];
-        address.text[5] = record.text[5];
-        address.text[7] = other.text[7];
+        address.text[FIELD_STREET] = record.text[FIELD_STREET];
+        address.text[FIELD_HOUSE] = record.text[FIELD_HOUSE];
+        address.text[FIELD_FLAT] = other.text[FIELD_FLAT];
         keys.insert(address);
     }
     for (const Key &key : NamedKeys())
@@ -253,9 +228,7 @@ int wmain(int argc, wchar_t **argv)
 #else
 int main(int argc, char **argv)
 {
-    std::u16string wide;
-    for (const char *p = argc > 1 ? argv[1] : ""; *p != '\0'; p++)
-        wide += (char16_t)(unsigned char)*p;   // ASCII paths only
+    std::u16string wide = LibraryPath(argc > 1 ? argv[1] : "");
     const DirectoryPathChar *path = argc > 1 ? wide.c_str() : NULL;
     int samples = argc > 2 ? atoi(argv[2]) : 40;
     double limit = argc > 3 ? atof(argv[3]) : 100;

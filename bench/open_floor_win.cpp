@@ -2,9 +2,9 @@
 // for any library that holds the records in memory of its own: read the file on two threads, a half
 // each through a 256 KB buffer as Dialbook does, and bring the memory the open database holds into
 // being (fresh pages, taken from the system and touched), with nothing parsed. Dialbook holds about
-// 1.3 times the file of typical lines: the text of the fields (the file less its separators and line
-// ends, here 7/8 of each chunk, copied) and a fixed share a record (24.5 bytes of 56, 7/16 of each
-// chunk, one byte a page touched).
+// 1.3 times the file of typical lines: the text of the fields (here the file less the separators of
+// a typical line, copied) and a fixed share a record (RECORD_FIXED_BYTES of dialbook/database_store.h
+// for each typical line, one byte a page touched).
 //
 // Usage: open_floor_win DATABASE [RUNS]     (default 7 runs, after one warm-up run)
 // Prints "floor median_ms M min_ms A max_ms B" for bench/run-library.
@@ -17,9 +17,17 @@
 #include <algorithm>
 #include <vector>
 
+#include "database_store.h"
+
 namespace {
 
 const DWORD kChunk = 256 * 1024;
+const size_t kTypicalLine = 56;   // bytes of a generated database line (dirgen), on average
+
+// What the open keeps of bytes of typical lines: their text without the separators, and the fixed
+// bytes of their records.
+size_t TextKept(size_t bytes) { return bytes - bytes * (RECORD_FIELDS - 1) / kTypicalLine; }
+size_t FixedBytes(size_t bytes) { return (size_t)(bytes * RECORD_FIXED_BYTES / kTypicalLine); }
 
 // One thread's half of the file and the fresh memory it fills.
 struct Half {
@@ -40,12 +48,12 @@ DWORD WINAPI ReadHalf(LPVOID argument)
         DWORD want = half->end - offset < kChunk ? (DWORD)(half->end - offset) : kChunk, got = 0;
         if (!ReadFile(half->file, half->chunk, want, &got, &at) || got == 0)
             break;
-        size_t kept = got - got / 8;
+        size_t kept = TextKept(got), fixed = FixedBytes(got);
         memcpy(text, half->chunk, kept);
         text += kept;
-        for (size_t i = 0; i < got / 16 * 7; i += 4096)
+        for (size_t i = 0; i < fixed; i += 4096)
             half->arrays[arrays + i] = 1;
-        arrays += got / 16 * 7;
+        arrays += fixed;
         offset += got;
     }
     return 0;
@@ -71,7 +79,7 @@ double FloorOpen(const wchar_t *path)
     for (Half &half : halves) {
         half.chunk = Fresh(kChunk);
         half.text = Fresh(half.end - half.start);
-        half.arrays = Fresh((half.end - half.start) / 16 * 7 + kChunk);
+        half.arrays = Fresh(FixedBytes(half.end - half.start) + kChunk);
     }
     HANDLE second = CreateThread(NULL, 0, ReadHalf, &halves[1], 0, NULL);
     ReadHalf(&halves[0]);

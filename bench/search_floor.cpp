@@ -1,8 +1,9 @@
 // search_floor.cpp - the least a filtered search can take on this machine, at any number of records:
-// memory laid out as an open database's (47 bytes of text, 8 of field ends and a 2-byte filter a
-// record, in blocks asked for in 2 MB pages as Dialbook asks), and one match in every EVERY records
-// (47, as «Петров» has in the generated data). The filter column is scanned eight at a time with
-// SSE2; each match's field ends and first two lines of text are read, asked for eight ahead, and its
+// memory laid out as an open database's (47 bytes of text, its field ends and one field's filter a
+// record, sized as dialbook/database_store.h sizes them, in blocks asked for in 2 MB pages as Dialbook
+// asks), and one match in every EVERY records (47, as «Петров» has in the generated data). The filter
+// column is scanned a register at a time with SSE2; each match's field ends and first two lines of
+// text are read, asked for eight ahead, and its
 // text is copied out into a record through a call, as the library's caller gets each match; nothing
 // is matched. A search cannot take less than this pass, so how this pass grows from one size to
 // another is how far the memory, not the search, lets the search's time grow.
@@ -19,20 +20,29 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
+
+#include "database_store.h"
 
 namespace {
 
+// One field's filter of one record, as the store keeps it.
+typedef std::remove_pointer_t<std::remove_extent_t<decltype(DatabaseSegment::filters)>> Filter;
+static_assert(sizeof(Filter) == 2, "the scan compares the filters as 16-bit lanes");
+
 const size_t kTextBytes = 47;   // a generated record's field bytes, on average
+const size_t kShapeBytes = sizeof(RecordShape);
+const size_t kLanes = sizeof(__m128i) / sizeof(Filter);   // filters a register holds
 const size_t kAhead = 8;
 const size_t kBatch = 4096;     // filters scanned before their matches are read
-const uint16_t kWanted = 0x1234;
+const Filter kWanted = 0x1234;
 
 // Hands one match to the caller as the library does: its text copied into a record of the caller's.
 __attribute__((noinline)) void CopyOut(unsigned char *record, const unsigned char *text)
 {
     memcpy(record, text, kTextBytes);
-    memset(record + kTextBytes, 0, 143 - kTextBytes);
+    memset(record + kTextBytes, 0, sizeof(DirectoryRecord) - kTextBytes);
 }
 
 // Whether blocks come in 4 KB pages, as Windows gives them to a program without the right to large
@@ -73,8 +83,8 @@ int main(int argc, char **argv)
         return 2;
     }
     unsigned char *text = Block(records * kTextBytes);
-    unsigned char *shapes = Block(records * 8);
-    uint16_t *column = reinterpret_cast<uint16_t *>(Block(records * sizeof(uint16_t)));
+    unsigned char *shapes = Block(records * kShapeBytes);
+    Filter *column = reinterpret_cast<Filter *>(Block(records * sizeof(Filter)));
     if (text == nullptr || shapes == nullptr || column == nullptr) {
         fprintf(stderr, "search_floor: no memory for %zu records\n", records);
         return 1;
@@ -83,12 +93,12 @@ int main(int argc, char **argv)
     uint32_t seed = 12345;
     for (size_t i = 0; i < records; i++) {
         seed = seed * 1103515245u + 12345u;
-        column[i] = (seed >> 8) % every == 0 ? kWanted : (uint16_t)(kWanted + 1 + (seed >> 16) % 60000);
+        column[i] = (seed >> 8) % every == 0 ? kWanted : (Filter)(kWanted + 1 + (seed >> 16) % 60000);
     }
     std::vector<double> times;
     unsigned sum = 0;
     size_t matches = 0;
-    unsigned char record[143];
+    unsigned char record[sizeof(DirectoryRecord)];
     std::vector<uint32_t> found(kBatch);
     const __m128i wanted = _mm_set1_epi16((short)kWanted);
     for (int run = 0; run <= runs; run++) {
@@ -96,11 +106,11 @@ int main(int argc, char **argv)
         matches = 0;
         for (size_t base = 0; base < records; base += kBatch) {
             size_t end = std::min(records, base + kBatch), n = 0, i = base;
-            for (; i + 8 <= end; i += 8) {
+            for (; i + kLanes <= end; i += kLanes) {
                 __m128i filters = _mm_loadu_si128(reinterpret_cast<const __m128i *>(column + i));
                 unsigned bits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi16(filters, wanted));
                 for (; bits != 0; bits &= bits - 1, bits &= bits - 1)
-                    found[n++] = (uint32_t)(i + __builtin_ctz(bits) / 2);
+                    found[n++] = (uint32_t)(i + __builtin_ctz(bits) / sizeof(Filter));
             }
             for (; i < end; i++)
                 if (column[i] == kWanted)
@@ -108,12 +118,12 @@ int main(int argc, char **argv)
             for (size_t c = 0; c < n; c++) {
                 if (c + kAhead < n) {
                     size_t ahead = found[c + kAhead];
-                    __builtin_prefetch(shapes + ahead * 8);
+                    __builtin_prefetch(shapes + ahead * kShapeBytes);
                     __builtin_prefetch(text + ahead * kTextBytes);
                     __builtin_prefetch(text + ahead * kTextBytes + 64);
                 }
                 size_t at = found[c];
-                sum += shapes[at * 8] + text[at * kTextBytes + 40];
+                sum += shapes[at * kShapeBytes] + text[at * kTextBytes + 40];
                 CopyOut(record, text + at * kTextBytes);
                 sum += record[0];
             }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "record_fields.h"
 #include "velkor_driver.h"
 
 namespace {
@@ -54,19 +55,19 @@ int wmain(int argc, wchar_t **argv)
         KillViewer(&run);
         return 1;
     }
-    printf("start-up box after %.2f s: \"%s\" under \"%s\"\n", SecondsSince(start), Utf8(box.text).c_str(),
-           Utf8(box.caption).c_str());
+    printf("start-up box after %.2f s: \"%s\" under \"%s\"\n", SecondsSince(start), Utf8FromWide(box.text).c_str(),
+           Utf8FromWide(box.caption).c_str());
     PrintPeakMemory(run);
     AnswerBox(box);
 
     ViewerControls controls = FindControls(main);
     LARGE_INTEGER pressed;
     QueryPerformanceCounter(&pressed);
-    std::vector<ForeignBox> boxes = SearchFor(run, controls, {Utf8(argv[2])});
-    printf("search for phones from %s: %d rows in %.3f s, %zu message boxes\n", Utf8(argv[2]).c_str(),
+    std::vector<ForeignBox> boxes = SearchFor(run, controls, {Utf8FromWide(argv[2])});
+    printf("search for phones from %s: %d rows in %.3f s, %zu message boxes\n", Utf8FromWide(argv[2]).c_str(),
            RowCount(controls.list), SecondsSince(pressed), boxes.size());
     for (const std::vector<std::wstring> &row : ReadRows(run, controls.list))
-        printf("row %s\n", Utf8(row[0]).c_str());
+        printf("row %s\n", Utf8FromWide(row[FIELD_PHONE]).c_str());
     PrintPeakMemory(run);
     Press(controls.exit);
     return WaitForExit(&run, 60000) == 0 && boxes.empty() ? 0 : 1;

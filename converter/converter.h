@@ -31,6 +31,9 @@ typedef struct TokenizerState {
 
 extern TokenizerState g_tokenizer;
 
+/* The building every converted record holds: the listing has no building field. */
+#define BUILDING_TEXT "42"
+
 /* The eight field strings of one source line, laid out like the record they become. */
 typedef DirectoryRecord SourceFields;
 

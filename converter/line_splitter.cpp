@@ -127,6 +127,6 @@ int SplitShortLine(const char *line, SourceFields *fields)
     if (!FindStops(line, &stops))
         return LINE_NOT_SPLIT;
     int failed = CutLine(line, &stops, fields);
-    CopyToken(fields->building, sizeof fields->building, "42", 2);
+    CopyToken(fields->building, sizeof fields->building, BUILDING_TEXT, sizeof BUILDING_TEXT - 1);
     return failed;
 }

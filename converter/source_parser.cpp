@@ -1,6 +1,6 @@
 /* source_parser.cpp - splits one line of a source listing into the eight fields of a
  * directory record: seven scans with the restoring tokenizer, the name part split into
- * first name and patronymic, building always "42"; the usual short line goes the quick way
+ * first name and patronymic, building always BUILDING_TEXT; the usual short line goes the quick way
  * (line_splitter.cpp) to the same fields. Defines ParseSourceLine, ParseLineInScans and
  * DescribeFailedScan.
  */
@@ -101,7 +101,7 @@ static int ScanLine(char *line, SourceFields *f)
 int ParseLineInScans(char *line, SourceFields *fields)
 {
     int failed = ScanLine(line, fields);
-    CopyToken(fields->building, sizeof fields->building, "42", 2);
+    CopyToken(fields->building, sizeof fields->building, BUILDING_TEXT, sizeof BUILDING_TEXT - 1);
     NextToken(NULL, NULL, NULL);   /* put the last cut back: nothing passes to the next line */
     return failed;
 }

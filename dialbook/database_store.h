@@ -19,7 +19,7 @@
 /* Records per stored text offset; a record's offset is summed from the start of its block of records. */
 #define BLOCK_SHIFT 3
 
-/* The most text one record keeps: 135 bytes. */
+/* The most text one record keeps: its fields' longest texts together. */
 #define RECORD_TEXT_MAX RecordTextMax()
 
 /* A segment's text block and record count at most. */
@@ -32,7 +32,7 @@
 
 /* Where each field of one record ends, counted from the record's first byte; field k starts where field k-1 ends. */
 typedef struct RecordShape {
-    uint8_t end[RECORD_FIELDS];   /* end[7] is the record's whole length: at most RECORD_TEXT_MAX */
+    uint8_t end[RECORD_FIELDS];   /* the last is the record's whole length: at most RECORD_TEXT_MAX */
 } RecordShape;
 
 /* A run of consecutive records of the file, in two blocks of its own: the text, and the per-record arrays. */
@@ -132,7 +132,7 @@ void FreeSegments(SegmentList *list);
 /* Releases everything store holds and empties it. */
 void FreeDatabaseStore(DatabaseStore *store);
 
-/* Masks over a block's (1 << BLOCK_SHIFT) shapes: row n keeps the record lengths (end[7]) of the
+/* Masks over a block's (1 << BLOCK_SHIFT) shapes: row n keeps the record lengths (the last end) of the
  * block's first n records and nothing else, so that their sum is the text offset of record n. */
 typedef struct LengthsBeforeTable {
     alignas(16) unsigned char rows[1 << BLOCK_SHIFT][sizeof(RecordShape) << BLOCK_SHIFT];

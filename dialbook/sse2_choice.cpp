@@ -6,6 +6,13 @@
 #include "fast_lines.h"
 #include "library_switches.h"
 
+/* The code built for SSE2 where there is any, the generic code where there is none. */
+#if SSE2_CODE
+#define SSE2_OR_GENERIC(sse2, generic) sse2
+#else
+#define SSE2_OR_GENERIC(sse2, generic) generic
+#endif
+
 /* 1 when the code built for SSE2 is to run. */
 static int UseSse2(void)
 {
@@ -19,22 +26,12 @@ static int UseSse2(void)
 
 PackLinesFn *ChooseFastLines(void)
 {
-#if SSE2_CODE
-    if (UseSse2())
-        return PackLinesSse2;
-#endif
-    return PackLinesWords;
+    return UseSse2() ? SSE2_OR_GENERIC(PackLinesSse2, PackLinesWords) : PackLinesWords;
 }
 
 void ChooseSearch(FindNextMatchFn **find_next, SameKeyFn **same_key)
 {
-#if SSE2_CODE
-    if (UseSse2()) {
-        *find_next = FindNextMatchSse2;
-        *same_key = SameKeySse2;
-        return;
-    }
-#endif
-    *find_next = FindNextMatchGeneric;
-    *same_key = SameKeyGeneric;
+    int sse2 = UseSse2();
+    *find_next = sse2 ? SSE2_OR_GENERIC(FindNextMatchSse2, FindNextMatchGeneric) : FindNextMatchGeneric;
+    *same_key = sse2 ? SSE2_OR_GENERIC(SameKeySse2, SameKeyGeneric) : SameKeyGeneric;
 }

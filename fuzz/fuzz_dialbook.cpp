@@ -1,8 +1,8 @@
 // Fuzzing the library: the input's bytes opened as a database, then searched with keys made from
 // its own records and with the key lines the input may carry after a "\n#keys\n" marker; last,
 // opened again on the paths this machine would not take by itself, which must find the same.
-// A key line is "F=text": F a field number 0-7, text up to the line's end copied into the field,
-// with no NUL when it fills the width; an empty line starts the next key.
+// A key line is "F=text": F a field's place in the record from 0, text up to the line's end copied
+// into the field, with no NUL when it fills the width; an empty line starts the next key.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,7 +13,6 @@
 namespace {
 
 const char kKeyMarker[] = "\n#keys\n";
-const int kPrefixFields = 5;     // phone, surname, first name, patronymic, street: matched by their start
 const size_t kMaxKeys = 16;      // keys taken from the input's key lines
 const size_t kRecordKeys = 4;    // records of the database turned into keys (and the last one)
 
@@ -22,29 +21,7 @@ typedef std::vector<std::string> Row;
 // A key with every field empty.
 DirectoryRecord EmptyKey()
 {
-    DirectoryRecord key;
-    memset(&key, 0, sizeof key);
-    return key;
-}
-
-// Puts text into a key's field: bytes up to the width, a NUL after them only when they leave room.
-void SetKeyField(DirectoryRecord *key, int field, const std::string &text)
-{
-    char *at = reinterpret_cast<char *>(key) + kFieldOffsets[field];
-    size_t width = kFieldWidths[field];
-    memset(at, 0, width);
-    memcpy(at, text.data(), text.size() < width ? text.size() : width);
-}
-
-// Every record the key finds, from a reset, each checked to end its fields inside their widths.
-std::vector<Row> SearchAll(const DirectoryRecord &key, int filled)
-{
-    SearchInDatabase(nullptr, nullptr, 0);
-    std::vector<Row> rows;
-    DirectoryRecord result;
-    while (SearchInDatabase(&result, &key, filled))
-        rows.push_back(RecordTexts(result));
-    return rows;
+    return MakeKey({});
 }
 
 // 1 when found appears in all in the same order (the search walks the file once, in order).
@@ -73,23 +50,23 @@ std::vector<DirectoryRecord> ParseKeyLines(const std::string &text)
         std::string line = text.substr(start, end - start);
         if (line.empty())
             keys.push_back(EmptyKey());
-        else if (line.size() >= 2 && line[0] >= '0' && line[0] <= '7' && line[1] == '=')
-            SetKeyField(&keys.back(), line[0] - '0', line.substr(2));
+        else if (line.size() >= 2 && line[0] >= '0' && line[0] < '0' + RECORD_FIELDS && line[1] == '=')
+            SetKeyField(&keys.back(), static_cast<RecordField>(line[0] - '0'), line.substr(2));
         start = end + 1;
     }
     return keys;
 }
 
 // Searches with a key holding text in one field only.
-std::vector<Row> SearchField(int field, const std::string &text)
+std::vector<Row> SearchField(RecordField field, const std::string &text)
 {
     DirectoryRecord key = EmptyKey();
     SetKeyField(&key, field, text);
-    return SearchAll(key, 0);
+    return SearchFields(SearchInDatabase, key, 0);
 }
 
 // 1 when some found record's field holds exactly text.
-bool AnyFieldIs(const std::vector<Row> &found, int field, const std::string &text)
+bool AnyFieldIs(const std::vector<Row> &found, RecordField field, const std::string &text)
 {
     for (const Row &row : found)
         if (row[field] == text)
@@ -104,21 +81,22 @@ void CheckFoundByItself(const Row &row, const std::vector<Row> &all)
 {
     DirectoryRecord whole = EmptyKey();
     for (int f = 0; f < RECORD_FIELDS; f++)
-        SetKeyField(&whole, f, row[f]);
-    std::vector<Row> found = SearchAll(whole, 1);
+        SetKeyField(&whole, static_cast<RecordField>(f), row[f]);
+    std::vector<Row> found = SearchFields(SearchInDatabase, whole, 1);
     FUZZ_CHECK(InFileOrder(found, all), "the whole-record key found records out of file order");
     FUZZ_CHECK(InFileOrder({row}, found), "a record was not found by a key made of itself");
-    for (int f = 0; f < kPrefixFields; f++) {
+    for (int f = 0; f < RECORD_FIELDS; f++) {
         std::string half = row[f].substr(0, (row[f].size() + 1) / 2);
-        if (half.find_first_of("*?") != std::string::npos)
+        if (kFieldSpecs[f].match != MATCH_PREFIX || half.find_first_of("*?") != std::string::npos)
             continue;
-        FUZZ_CHECK(InFileOrder({row}, SearchField(f, half)), "a record was not found by the start of a field");
+        FUZZ_CHECK(InFileOrder({row}, SearchField(static_cast<RecordField>(f), half)),
+                   "a record was not found by the start of a field");
     }
 }
 
 // Patterns made from one field's text must find the record ("?" for its first byte, "*" for either
 // half), and the text with one more byte must find no record whose field is the text alone.
-void CheckPatternsOfField(const Row &row, int f)
+void CheckPatternsOfField(const Row &row, RecordField f)
 {
     const std::string &text = row[f];
     if (text.empty() || text.find_first_of("*?") != std::string::npos)
@@ -143,9 +121,10 @@ void CheckOtherPaths(const std::string &path, const std::vector<Row> &all, const
     int opened = OpenDatabase(LibraryPath(path).c_str(), &count);
     g_switches = LibrarySwitches();
     FUZZ_CHECK(opened != 0 && count == static_cast<int>(all.size()), "the other paths count the records otherwise");
-    FUZZ_CHECK(SearchAll(EmptyKey(), 0) == all, "the other paths read the records otherwise");
+    FUZZ_CHECK(SearchFields(SearchInDatabase, EmptyKey(), 0) == all, "the other paths read the records otherwise");
     for (size_t k = 0; k < keys.size(); k++)
-        FUZZ_CHECK(SearchAll(keys[k], 8) == found[k], "the other paths answer a key otherwise");
+        FUZZ_CHECK(SearchFields(SearchInDatabase, keys[k], RECORD_FIELDS) == found[k],
+                   "the other paths answer a key otherwise");
 }
 
 } // namespace
@@ -162,22 +141,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(OpenDatabase(LibraryPath(path).c_str(), &count) != 0, "a small regular file did not open");
     FUZZ_CHECK(count >= 0, "negative record count");
 
-    std::vector<Row> all = SearchAll(EmptyKey(), 0);
+    std::vector<Row> all = SearchFields(SearchInDatabase, EmptyKey(), 0);
     FUZZ_CHECK(all.size() == static_cast<size_t>(count), "the count is not the number of records an empty key finds");
 
     std::vector<DirectoryRecord> keys = ParseKeyLines(key_lines);
     std::vector<std::vector<Row>> found;
     for (const DirectoryRecord &key : keys) {
-        found.push_back(SearchAll(key, 8));
+        found.push_back(SearchFields(SearchInDatabase, key, RECORD_FIELDS));
         FUZZ_CHECK(InFileOrder(found.back(), all), "a key found records out of file order");
     }
     for (size_t r = 0; r < all.size() && r < kRecordKeys; r++) {
         CheckFoundByItself(all[r], all);
-        CheckPatternsOfField(all[r], static_cast<int>(r % RECORD_FIELDS));
+        CheckPatternsOfField(all[r], static_cast<RecordField>(r % RECORD_FIELDS));
     }
     if (!all.empty()) {
         CheckFoundByItself(all.back(), all);
-        CheckPatternsOfField(all.back(), static_cast<int>((all.size() + 4) % RECORD_FIELDS));
+        CheckPatternsOfField(all.back(), static_cast<RecordField>((all.size() + 4) % RECORD_FIELDS));
     }
 
     CheckOtherPaths(path, all, keys, found);

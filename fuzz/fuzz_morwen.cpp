@@ -1,6 +1,6 @@
 // Fuzzing the converter as a whole: the input's bytes as a source listing, converted to a database
 // file. The run must end as documented (0, or 2 for a line that breaks the grammar), leave the
-// listing as it was, and write only well-formed database lines: eight fields between seven ';',
+// listing as it was, and write only well-formed database lines: eight fields between seven separators,
 // each within its longest text, building "42", every line ended by CR LF. The line reader must
 // hand out the reads and positions that Windows text mode gives, with the converter's line buffer
 // and with a short one that puts the buffer's end everywhere.
@@ -23,17 +23,17 @@ void CheckDatabaseLine(const std::string &line)
     FUZZ_CHECK(line.find_first_of(std::string("\n\0", 2)) == std::string::npos, "a database line holds LF or NUL");
     size_t start = 0;
     for (int f = 0; f < RECORD_FIELDS; f++) {
-        size_t end = f + 1 < RECORD_FIELDS ? line.find(';', start) : line.size();
+        size_t end = f + 1 < RECORD_FIELDS ? line.find(FIELD_SEPARATOR, start) : line.size();
         FUZZ_CHECK(end != std::string::npos, "a database line with fewer than eight fields");
-        FUZZ_CHECK(end - start < kFieldWidths[f], "a field longer than its longest text");
-        if (f == 6)
+        FUZZ_CHECK(end - start <= kFieldSpecs[f].longest, "a field longer than its longest text");
+        if (f == FIELD_BUILDING)
             FUZZ_CHECK(line.compare(start, end - start, "42") == 0, "the building is not 42");
         start = end + 1;
     }
     size_t separators = 0;
     for (char c : line)
-        separators += c == ';';
-    FUZZ_CHECK(separators == RECORD_FIELDS - 1, "a field holds a ';'");
+        separators += c == FIELD_SEPARATOR;
+    FUZZ_CHECK(separators == RECORD_FIELDS - 1, "a field holds the separator");
 }
 
 // The LF bytes the converter reads: a Ctrl-Z ends the input as Windows text mode does.

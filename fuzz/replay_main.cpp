@@ -30,7 +30,7 @@ int main(int argc, char **argv)
         return 1;
     }
     for (const auto &input : inputs) {
-        std::string bytes = ReadWholeFile(input.string());
+        std::string bytes = ReadWholeFile(input.u8string());
         fprintf(stderr, "replay: %s (%zu bytes)\n", input.filename().string().c_str(), bytes.size());
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
     }

@@ -5,7 +5,7 @@ add_executable(test_dialbook
     test_dialbook_search.cpp
     test_fill_database_record.cpp
     test_dialbook_differential.cpp)
-target_link_libraries(test_dialbook PRIVATE dialbook GTest::gtest_main)
+target_link_libraries(test_dialbook PRIVATE dialbook dialbook_support GTest::gtest_main)
 dialbook_add_gtest(test_dialbook)
 
 # The library's code linked in, with its switches set: the differential tests again on the paths a
@@ -18,7 +18,7 @@ add_executable(test_dialbook_internals
     test_dialbook_paths.cpp
     test_dialbook_memory.cpp
     test_dialbook_changes.cpp)
-target_link_libraries(test_dialbook_internals PRIVATE dialbook_code GTest::gtest_main)
+target_link_libraries(test_dialbook_internals PRIVATE dialbook_code dialbook_support GTest::gtest_main)
 if(WIN32)
     target_link_libraries(test_dialbook PRIVATE psapi)   # the process's working set
     target_link_libraries(test_dialbook_internals PRIVATE psapi)

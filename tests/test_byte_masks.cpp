@@ -22,8 +22,8 @@ uint64_t Reference(const char *block, char c)
 // blocks has no NUL at all, the case the SSE2 scan takes a shortcut for.
 void ExpectAgreesWithByteCount(void (*scan)(const char *, BlockMasks *))
 {
-    static const char kBytes[] = {';', '\n', '\0', 'a', ' ', '\x3A', '\x3C', '\x0B', '\x09', '\x01', '\x80', '\xFF',
-                                  '\xBB', '\x8A'};
+    static const char kBytes[] = {FIELD_SEPARATOR, '\n', '\0', 'a', ' ', FIELD_SEPARATOR - 1, FIELD_SEPARATOR + 1,
+                                  '\x0B', '\x09', '\x01', '\x80', '\xFF', '\xBB', '\x8A'};
     uint32_t x = 1;
     for (int round = 0; round < 20000; round++) {
         char block[64];
@@ -35,7 +35,7 @@ void ExpectAgreesWithByteCount(void (*scan)(const char *, BlockMasks *))
         }
         BlockMasks masks;
         scan(block, &masks);
-        ASSERT_EQ(masks.separators, Reference(block, ';')) << round;
+        ASSERT_EQ(masks.separators, Reference(block, FIELD_SEPARATOR)) << round;
         ASSERT_EQ(masks.newlines, Reference(block, '\n')) << round;
         ASSERT_EQ(masks.nuls, Reference(block, '\0')) << round;
     }

@@ -34,8 +34,8 @@ TEST_F(DatabaseLoadingTest, start_up_opens_telbase_and_reports_its_count)
         }
         ASSERT_EQ(1u, CaughtBoxes().size());
         const CaughtBox &box = CaughtBoxes()[0];
-        EXPECT_EQ(c.message, Utf8(box.text));
-        EXPECT_EQ("База данных загружена!", Utf8(box.caption));
+        EXPECT_EQ(c.message, Utf8FromWide(box.text));
+        EXPECT_EQ("База данных загружена!", Utf8FromWide(box.caption));
         EXPECT_EQ(g_viewer.mainWindow, box.owner);
         EXPECT_EQ(std::vector<int>{ IDOK }, box.buttons);
         EXPECT_FALSE(box.hasIcon);
@@ -64,7 +64,7 @@ std::vector<std::string> BoxTexts()
     std::vector<std::string> texts;
     for (const CaughtBox &box : CaughtBoxes())
         if (box.isMessageBox)
-            texts.push_back(Utf8(box.text));
+            texts.push_back(Utf8FromWide(box.text));
     return texts;
 }
 
@@ -109,12 +109,12 @@ TEST_F(DatabaseLoadingTest, a_chosen_file_replaces_the_open_database)
         PressLoad();
         EXPECT_EQ(c.calls, Fake().calls);
         ASSERT_EQ(1u, Fake().openedPaths.size());
-        EXPECT_EQ(Utf8(path), Utf8(Fake().openedPaths[0]));
+        EXPECT_EQ(Utf8FromWide(path), Utf8FromWide(Fake().openedPaths[0]));
         EXPECT_EQ(c.opens, g_viewer.databaseOpen);
         EXPECT_EQ(c.boxes, BoxTexts());
         const CaughtBox &box = CaughtBoxes().back();
         EXPECT_EQ(g_viewer.mainWindow, box.owner);
-        EXPECT_EQ(c.opens ? LOADED : "Ошибка", Utf8(box.caption));
+        EXPECT_EQ(c.opens ? LOADED : "Ошибка", Utf8FromWide(box.caption));
     }
 }
 
@@ -122,7 +122,7 @@ TEST_F(DatabaseLoadingTest, loading_leaves_the_rows_and_a_failed_load_makes_sear
 {
     g_viewer.databaseOpen = 1;
     Fake().matches = { MakeRecord({ "1234567", "Иванов" }) };
-    TypeInto(1, L"Иванов");
+    TypeInto(FIELD_SURNAME, L"Иванов");
     SendMessageW(g_viewer.mainWindow, WM_COMMAND, 0, reinterpret_cast<LPARAM>(g_viewer.searchButton));
     ASSERT_EQ(1u, ResultRows().size());
 

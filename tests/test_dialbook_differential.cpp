@@ -12,9 +12,6 @@
 
 namespace {
 
-const size_t kLongest[RECORD_FIELDS] = {7, 29, 29, 29, 29, 4, 4, 4};
-const size_t kOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
-
 // A small deterministic generator, so that every run sees the same files.
 struct Random {
     uint64_t state;
@@ -42,11 +39,11 @@ std::vector<std::vector<std::string>> ReferenceParse(const std::string &file)
         std::vector<std::string> fields;
         size_t from = 0;
         for (int k = 0; k < RECORD_FIELDS; k++) {
-            size_t semicolon = from <= line.size() ? line.find(';', from) : std::string::npos;
-            std::string field = from <= line.size() ? line.substr(from, semicolon - from) : std::string();
+            size_t separator = from <= line.size() ? line.find(FIELD_SEPARATOR, from) : std::string::npos;
+            std::string field = from <= line.size() ? line.substr(from, separator - from) : std::string();
             field = field.substr(0, field.find('\0'));
-            fields.push_back(field.substr(0, kLongest[k]));
-            from = semicolon == std::string::npos ? line.size() + 1 : semicolon + 1;
+            fields.push_back(field.substr(0, kFieldSpecs[k].longest));
+            from = separator == std::string::npos ? line.size() + 1 : separator + 1;
         }
         records.push_back(fields);
     }
@@ -56,23 +53,14 @@ std::vector<std::vector<std::string>> ReferenceParse(const std::string &file)
 // The whole database as the library returns it, each record as its eight raw fields.
 std::vector<std::vector<std::string>> LibraryRecords()
 {
-    std::vector<std::vector<std::string>> records;
-    DirectoryRecord key{}, result;
-    SearchInDatabase(nullptr, nullptr, 0);
-    while (SearchInDatabase(&result, &key, 0)) {
-        std::vector<std::string> fields;
-        const char *bytes = reinterpret_cast<const char *>(&result);
-        for (int k = 0; k < RECORD_FIELDS; k++)
-            fields.push_back(std::string(bytes + kOffsets[k]));
-        records.push_back(fields);
-    }
-    return records;
+    return SearchFields(SearchInDatabase, DirectoryRecord{}, 0);
 }
 
 // A line of a few of the bytes that matter to parsing, of any length up to about 300 bytes.
 std::string RandomLine(Random &random)
 {
-    static const char kBytes[] = {';', ';', ';', '\r', ' ', '\t', '\0', 'a', 'B', '7', '\xC0', '\xE0', '\xA8', 'x'};
+    static const char kBytes[] = {FIELD_SEPARATOR, FIELD_SEPARATOR, FIELD_SEPARATOR,
+                                  '\r', ' ', '\t', '\0', 'a', 'B', '7', '\xC0', '\xE0', '\xA8', 'x'};
     std::string line;
     size_t length = random.Below(8) == 0 ? random.Below(300) : random.Below(70);
     for (size_t i = 0; i < length; i++)
@@ -139,15 +127,16 @@ bool ReferenceGlob(const std::string &pattern, const std::string &text)
 }
 
 // A key's field text, as the library takes it: at most the field's width, up to a NUL.
-std::string KeyText(int field, const std::string &text)
+std::string KeyText(RecordField field, const std::string &text)
 {
-    const size_t kWidth[RECORD_FIELDS] = {8, 30, 30, 30, 30, 5, 5, 5};
-    return text.substr(0, kWidth[field]);
+    return text.substr(0, kFieldSpecs[field].width);
 }
 
-// The matching rules the slow and obvious way: ASCII case folded, the first five fields by prefix,
-// the last three whole, a text holding '*' or '?' a pattern over the whole field.
-bool ReferenceFieldMatches(int field, const std::string &key, const std::string &text)
+// The matching rules the slow and obvious way: ASCII case folded, the fields from the phone up to the
+// street by prefix, the house, building and flat whole, a text holding '*' or '?' a pattern over the
+// whole field. The rule is stated here, not read from kFieldSpecs, so that this model stays the
+// test's own expectation of the library.
+bool ReferenceFieldMatches(RecordField field, const std::string &key, const std::string &text)
 {
     auto fold = [](std::string s) {
         for (char &c : s)
@@ -157,21 +146,21 @@ bool ReferenceFieldMatches(int field, const std::string &key, const std::string 
     std::string k = fold(key), t = fold(text);
     if (k.find_first_of("*?") != std::string::npos)
         return ReferenceGlob(k, t);
-    return field < 5 ? t.compare(0, k.size(), k) == 0 && t.size() >= k.size() : t == k;
+    bool by_prefix = field <= FIELD_STREET;
+    return by_prefix ? t.compare(0, k.size(), k) == 0 && t.size() >= k.size() : t == k;
 }
 
-typedef std::vector<std::pair<int, std::string>> Key;
-
 // A key of one to three fields of a few letters, '*' and '?', now and then as long as the field.
-Key RandomKey(Random &random)
+KeyTexts RandomKey(Random &random)
 {
-    Key key;
+    KeyTexts key;
     for (size_t n = 1 + random.Below(random.Below(4) == 0 ? 3 : 1); n > 0; n--) {
-        int field = static_cast<int>(random.Below(RECORD_FIELDS));
+        RecordField field = static_cast<RecordField>(random.Below(RECORD_FIELDS));
         if (std::any_of(key.begin(), key.end(), [&](const auto &k) { return k.first == field; }))
             continue;
         std::string text;
-        for (size_t length = 1 + random.Below(random.Below(4) == 0 ? kLongest[field] + 1 : 4); length > 0; length--)
+        size_t longest = kFieldSpecs[field].longest;
+        for (size_t length = 1 + random.Below(random.Below(4) == 0 ? longest + 1 : 4); length > 0; length--)
             text += "abcAB*?"[random.Below(random.Below(3) == 0 ? 7 : 5)];
         key.push_back({field, text});
     }
@@ -179,7 +168,7 @@ Key RandomKey(Random &random)
 }
 
 // The rows of the records that pass key, from record number from on, in file order.
-std::vector<std::string> ReferenceRows(const std::vector<std::vector<std::string>> &records, const Key &key,
+std::vector<std::string> ReferenceRows(const std::vector<std::vector<std::string>> &records, const KeyTexts &key,
                                        size_t from, std::vector<size_t> *numbers = nullptr)
 {
     std::vector<std::string> rows;
@@ -189,10 +178,7 @@ std::vector<std::string> ReferenceRows(const std::vector<std::vector<std::string
             match = match && ReferenceFieldMatches(k.first, KeyText(k.first, k.second), records[r][k.first]);
         if (!match)
             continue;
-        std::string row;
-        for (int k = 0; k < RECORD_FIELDS; k++)
-            row += (k == 0 ? "" : ";") + records[r][k];
-        rows.push_back(row);
+        rows.push_back(JoinFields(records[r]));
         if (numbers != nullptr)
             numbers->push_back(r);
     }
@@ -218,26 +204,27 @@ TEST(differential, keys_on_every_field_match_the_reference)
     for (int i = 0; i < 600; i++) {
         std::vector<std::string> fields;
         for (int k = 0; k < RECORD_FIELDS; k++) {
-            size_t length = random.Below(6) == 0 ? random.Below(kLongest[k] + 1) : random.Below(std::min<size_t>(5, kLongest[k] + 1));
+            size_t longest = kFieldSpecs[k].longest;
+            size_t length =
+                random.Below(6) == 0 ? random.Below(longest + 1) : random.Below(std::min<size_t>(5, longest + 1));
             std::string word;
             while (word.size() < length)
                 word += "abcAB"[random.Below(5)];
             fields.push_back(word);
-            file += (k == 0 ? "" : ";") + word;
         }
-        file += "\r\n";
+        file += JoinFields(fields) + "\r\n";
         records.push_back(fields);
     }
     ASSERT_EQ(OpenScratchDatabase("words.txt", file), 600);
     for (int round = 0; round < 1500; round++) {
-        Key key = RandomKey(random);
+        KeyTexts key = RandomKey(random);
         std::string what;
         for (const auto &k : key)
-            what += " " + std::to_string(k.first) + "=" + k.second;
+            what += std::string(" ") + FieldName(k.first) + "=" + k.second;
         std::vector<size_t> numbers;
         std::vector<std::string> expected = ReferenceRows(records, key, 0, &numbers);
         if (round % 3 != 0) {
-            ASSERT_EQ(SearchAll(MakeKey(key)), expected) << "key" << what;
+            ASSERT_EQ(SearchRows(SearchInDatabase, MakeKey(key)), expected) << "key" << what;
             continue;
         }
         size_t taken = random.Below(expected.size() + 1);
@@ -245,13 +232,13 @@ TEST(differential, keys_on_every_field_match_the_reference)
         SearchInDatabase(nullptr, nullptr, 0);
         for (size_t m = 0; m < taken; m++)
             ASSERT_EQ(NextRow(first), expected[m]) << "key" << what << ", match " << m;
-        Key next = round % 2 == 0 ? RandomKey(random) : key;
+        KeyTexts next = round % 2 == 0 ? RandomKey(random) : key;
         DirectoryRecord second = MakeKey(next);
-        for (int f = 0; f < RECORD_FIELDS; f++) {   // bytes past a field's NUL do not count
-            char *field = reinterpret_cast<char *>(&second) + kOffsets[f];
-            size_t length = strnlen(field, kLongest[f] + 1);
-            if (length < kLongest[f])
-                field[length + 1 + random.Below(kLongest[f] - length)] = 'a';
+        for (const FieldSpec &layout : kFieldSpecs) {   // bytes past a field's NUL do not count
+            char *field = reinterpret_cast<char *>(&second) + layout.offset;
+            size_t length = strnlen(field, layout.width);
+            if (length < layout.longest)
+                field[length + 1 + random.Below(layout.longest - length)] = 'a';
         }
         std::vector<std::string> rest = ReferenceRows(records, next, taken == 0 ? 0 : numbers[taken - 1] + 1);
         for (const std::string &row : rest)

@@ -15,7 +15,7 @@ std::string Directory(int records)
 {
     std::string file;
     for (int i = 0; i < records; i++)
-        file += std::to_string(2000000 + i) + Cp1251(";Петрова;Мария;Ивановна;Садовое кольцо;12А;42;") +
+        file += std::to_string(2000000 + i) + Cp1251FromUtf8(";Петрова;Мария;Ивановна;Садовое кольцо;12А;42;") +
                 std::to_string(i % 300) + "\r\n";
     return file;
 }
@@ -50,7 +50,8 @@ TEST(memory_limits, refuse_cleanly_what_does_not_fit)
         g_switches.budget_set = 0;
         EXPECT_EQ(count, s.opens ? s.records : -1) << s.what;
         if (!s.opens) {
-            EXPECT_TRUE(SearchAll(DirectoryRecord{}).empty()) << s.what << ": a refused file left records open";
+            EXPECT_TRUE(SearchRows(SearchInDatabase, DirectoryRecord{}).empty())
+                << s.what << ": a refused file left records open";
         }
         EXPECT_EQ(OpenScratchDatabase("directory.txt", Directory(s.records)), s.records) << s.what << ", then";
     }

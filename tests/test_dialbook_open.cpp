@@ -20,10 +20,20 @@ namespace {
 struct FileCase {
     const char *what;
     std::string bytes;
-    std::vector<std::string> rows;   // every record, fields joined by ';' (UTF-8)
+    std::vector<std::string> rows;   // every record, fields joined by FIELD_SEPARATOR (UTF-8)
 };
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
+
+// A field's longest length and beyond bytes more, counting 1234567890 over and over: a cut that kept
+// any bytes but the first ones would show.
+std::string Counting(RecordField field, size_t beyond)
+{
+    std::string text;
+    while (text.size() < kFieldSpecs[field].longest + beyond)
+        text += static_cast<char>('0' + (text.size() + 1) % 10);
+    return text;
+}
 
 // A string literal's bytes, NULs inside included.
 #define BYTES(literal) std::string(literal, sizeof(literal) - 1)
@@ -37,13 +47,16 @@ const FileCase kFileCases[] = {
     {"separators only", ";;;;;;;\r\n", {";;;;;;;"}},
     {"short line", "123;Иванов\r\n", {"123;Иванов;;;;;;"}},
     {"text after the eighth field", "1;2;3;4;5;6;7;8;9;10\r\n", {"1;2;3;4;5;6;7;8"}},
-    {"a line of 1000 fields", Repeat(';', 1000) + "\r\n", {";;;;;;;"}},
+    {"a line of 1000 fields", Repeat(FIELD_SEPARATOR, 1000) + "\r\n", {";;;;;;;"}},
     {"fields cut to their longest text",
-     "123456789;" + Repeat('s', 40) + ";" + Repeat('n', 30) + ";" + Repeat('p', 29) + ";" + Repeat('t', 31) +
-         ";12345;abcde;9999\r\n",
-     {"1234567;" + Repeat('s', 29) + ";" + Repeat('n', 29) + ";" + Repeat('p', 29) + ";" + Repeat('t', 29) +
-      ";1234;abcd;9999"}},
-    {"a line of 100,000 bytes", Repeat('7', 100000) + "\r\n1;x\r\n", {"7777777;;;;;;;", "1;x;;;;;;"}},
+     JoinFields({Counting(FIELD_PHONE, 2), Counting(FIELD_SURNAME, 11), Counting(FIELD_NAME, 1),
+                 Counting(FIELD_PATRONYMIC, 0), Counting(FIELD_STREET, 2), Counting(FIELD_HOUSE, 1),
+                 Counting(FIELD_BUILDING, 1), Counting(FIELD_FLAT, 0)}) + "\r\n",
+     {JoinFields({Counting(FIELD_PHONE, 0), Counting(FIELD_SURNAME, 0), Counting(FIELD_NAME, 0),
+                  Counting(FIELD_PATRONYMIC, 0), Counting(FIELD_STREET, 0), Counting(FIELD_HOUSE, 0),
+                  Counting(FIELD_BUILDING, 0), Counting(FIELD_FLAT, 0)})}},
+    {"a line of 100,000 bytes", Repeat('7', 100000) + "\r\n1;x\r\n",
+     {Repeat('7', kFieldSpecs[FIELD_PHONE].longest) + ";;;;;;;", "1;x;;;;;;"}},
     {"NUL ends a field's text", BYTES("12\0" "34;Иванов\0zz;Иван\r\n"), {"12;Иванов;Иван;;;;;"}},
     {"lone CR is text", "1;a\rb;c\r\n", {"1;a\rb;c;;;;;"}},
     {"CR before CR LF stays", "1;a\r\r\n", {"1;a\r;;;;;;"}},
@@ -53,12 +66,12 @@ const FileCase kFileCases[] = {
 };
 
 // Every record of the open database, in file order.
-std::vector<std::string> AllRows() { return SearchAll(MakeKey({})); }
+std::vector<std::string> AllRows() { return SearchRows(SearchInDatabase, MakeKey({})); }
 
 TEST(OpenDatabase, parses_files)
 {
     for (const FileCase &c : kFileCases) {
-        std::string bytes = Cp1251(c.bytes);
+        std::string bytes = Cp1251FromUtf8(c.bytes);
         ASSERT_EQ(OpenScratchDatabase("parse.txt", bytes), static_cast<int>(c.rows.size())) << c.what;
         EXPECT_EQ(AllRows(), c.rows) << c.what;
     }
@@ -75,7 +88,7 @@ TEST(OpenDatabase, binary_noise_opens_and_stays_within_fields)
     }
     int count = OpenScratchDatabase("noise.bin", noise);
     ASSERT_GT(count, 0);
-    EXPECT_EQ(AllRows().size(), static_cast<size_t>(count));   // RecordFields checks every NUL
+    EXPECT_EQ(AllRows().size(), static_cast<size_t>(count));   // SearchRows checks every field's NUL
     CloseDatabase();
 }
 
@@ -133,7 +146,8 @@ TEST(OpenDatabase, keeps_what_a_file_shorter_than_its_size_holds)
     EXPECT_EQ(count, 1);
     std::vector<std::string> rows = AllRows();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].find(';'), rows[0].size() - 7) << rows[0];   // one field of text, seven empty ones
+    // one field of text, seven empty ones
+    EXPECT_EQ(rows[0].find(FIELD_SEPARATOR), rows[0].size() - (RECORD_FIELDS - 1)) << rows[0];
     CloseDatabase();
 }
 #endif
@@ -177,7 +191,7 @@ TEST(OpenDatabase, reopening_keeps_resident_memory_flat)
 {
     std::string lines;
     for (int i = 0; i < 50000; i++)
-        lines += std::to_string(2000000 + i) + Cp1251(";Петрова;Мария;Ивановна;Садовое кольцо;12А;42;7\r\n");
+        lines += std::to_string(2000000 + i) + Cp1251FromUtf8(";Петрова;Мария;Ивановна;Садовое кольцо;12А;42;7\r\n");
     std::string path = WriteScratchFile("reopened.txt", lines);
     std::vector<void *> kept;
     long long settled = 0;
@@ -209,7 +223,7 @@ TEST(OpenDatabase, replaces_the_open_database)
 
 TEST(OpenDatabase, takes_a_path_in_russian)
 {
-    std::string path = WriteScratchFile("база данных.txt", Cp1251("5;Ёж\r\n"));
+    std::string path = WriteScratchFile("база данных.txt", Cp1251FromUtf8("5;Ёж\r\n"));
     int count = 0;
     ASSERT_TRUE(OpenDatabase(LibraryPath(path).c_str(), &count));
     EXPECT_EQ(count, 1);

@@ -7,8 +7,6 @@
 
 namespace {
 
-enum { PHONE, SURNAME, NAME, PATRONYMIC, STREET, HOUSE, BUILDING, FLAT };
-
 const char *const kDirectory =
     "1234567;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n"
     "2345678;петрова;Мария;Ивановна;Садовое кольцо;12А;42;1\r\n"
@@ -19,7 +17,7 @@ const char *const kDirectory =
 
 class Search : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(OpenScratchDatabase("search.txt", Cp1251(kDirectory)), 6); }
+    void SetUp() override { ASSERT_EQ(OpenScratchDatabase("search.txt", Cp1251FromUtf8(kDirectory)), 6); }
     void TearDown() override { CloseDatabase(); }
 };
 
@@ -27,50 +25,53 @@ protected:
 std::vector<std::string> Phones(const DirectoryRecord &key)
 {
     std::vector<std::string> phones;
-    for (const std::string &row : SearchAll(key))
-        phones.push_back(row.substr(0, row.find(';')));
+    for (const std::string &row : SearchRows(SearchInDatabase, key))
+        phones.push_back(row.substr(0, row.find(FIELD_SEPARATOR)));
     return phones;
 }
 
 struct MatchCase {
     const char *what;
-    std::vector<std::pair<int, std::string>> key;
+    KeyTexts key;
     std::vector<std::string> phones;
 };
 
 const MatchCase kMatchCases[] = {
-    {"surname prefix", {{SURNAME, "Петров"}}, {"1234567", "2345678", "3456789"}},
-    {"upper case key", {{SURNAME, "ПЕТРОВ"}}, {"1234567", "2345678", "3456789"}},
-    {"longer prefix", {{SURNAME, "петрова"}}, {"2345678"}},
-    {"Е finds Ё", {{SURNAME, "Елкин"}}, {"1114567"}},
-    {"ё finds Ё", {{SURNAME, "ёлкин"}}, {"1114567"}},
-    {"Ё in the key finds е", {{NAME, "Пётр"}}, {"3456789"}},
-    {"е in the key finds ё", {{NAME, "Петр"}}, {"3456789"}},
-    {"name prefix", {{NAME, "Ива"}}, {"1234567", "5554567"}},
-    {"patronymic prefix", {{PATRONYMIC, "иванов"}}, {"2345678", "5554567"}},
-    {"phone prefix", {{PHONE, "123"}}, {"1234567"}},
-    {"street prefix", {{STREET, "Садов"}}, {"1234567", "2345678", "5554567"}},
-    {"street spaces count", {{STREET, "Ленинский "}}, {"4567890"}},
-    {"trailing space finds nothing more", {{STREET, "Ленина "}}, {}},
-    {"house is whole", {{HOUSE, "1"}}, {"3456789"}},
-    {"house 12 is not 12А", {{HOUSE, "12"}}, {"1234567"}},
-    {"house letter ignores case", {{HOUSE, "12а"}}, {"2345678"}},
-    {"flat is whole", {{FLAT, "1"}}, {"2345678"}},
-    {"building is whole", {{BUILDING, "4"}}, {}},
-    {"building 42", {{BUILDING, "42"}}, {"1234567", "2345678"}},
-    {"pattern suffix", {{SURNAME, "*ова"}}, {"2345678", "4567890"}},
-    {"pattern inside", {{SURNAME, "*ров*"}}, {"1234567", "2345678", "3456789"}},
-    {"pattern phone suffix", {{PHONE, "*4567"}}, {"1234567", "5554567", "1114567"}},
-    {"pattern one character", {{PHONE, "?234567"}}, {"1234567"}},
-    {"pattern is whole", {{SURNAME, "петров?"}}, {"2345678"}},
-    {"pattern house", {{HOUSE, "1?"}}, {"1234567"}},
-    {"pattern star matches empty", {{FLAT, "*"}}, {"1234567", "2345678", "3456789", "4567890", "5554567", "1114567"}},
-    {"pattern Ё", {{STREET, "*лочн*"}}, {"1114567"}},
-    {"all fields must match", {{SURNAME, "Петров"}, {STREET, "Садовая"}}, {"1234567"}},
-    {"three fields", {{NAME, "Иван"}, {PATRONYMIC, "Иванович"}, {HOUSE, "5"}}, {"5554567"}},
-    {"one failing field", {{NAME, "Иван"}, {HOUSE, "6"}}, {}},
-    {"no match", {{SURNAME, "Сидоров"}}, {}},
-    {"key longer than any record", {{SURNAME, "Петровскийй"}}, {}},
+    {"surname prefix", {{FIELD_SURNAME, "Петров"}}, {"1234567", "2345678", "3456789"}},
+    {"upper case key", {{FIELD_SURNAME, "ПЕТРОВ"}}, {"1234567", "2345678", "3456789"}},
+    {"longer prefix", {{FIELD_SURNAME, "петрова"}}, {"2345678"}},
+    {"Е finds Ё", {{FIELD_SURNAME, "Елкин"}}, {"1114567"}},
+    {"ё finds Ё", {{FIELD_SURNAME, "ёлкин"}}, {"1114567"}},
+    {"Ё in the key finds е", {{FIELD_NAME, "Пётр"}}, {"3456789"}},
+    {"е in the key finds ё", {{FIELD_NAME, "Петр"}}, {"3456789"}},
+    {"name prefix", {{FIELD_NAME, "Ива"}}, {"1234567", "5554567"}},
+    {"patronymic prefix", {{FIELD_PATRONYMIC, "иванов"}}, {"2345678", "5554567"}},
+    {"phone prefix", {{FIELD_PHONE, "123"}}, {"1234567"}},
+    {"street prefix", {{FIELD_STREET, "Садов"}}, {"1234567", "2345678", "5554567"}},
+    {"street from its start, not inside it", {{FIELD_STREET, "проспект"}}, {}},
+    {"surname from its start, not inside it", {{FIELD_SURNAME, "ров"}}, {}},
+    {"street spaces count", {{FIELD_STREET, "Ленинский "}}, {"4567890"}},
+    {"trailing space finds nothing more", {{FIELD_STREET, "Ленина "}}, {}},
+    {"house is whole", {{FIELD_HOUSE, "1"}}, {"3456789"}},
+    {"house 12 is not 12А", {{FIELD_HOUSE, "12"}}, {"1234567"}},
+    {"house letter ignores case", {{FIELD_HOUSE, "12а"}}, {"2345678"}},
+    {"flat is whole", {{FIELD_FLAT, "1"}}, {"2345678"}},
+    {"building is whole", {{FIELD_BUILDING, "4"}}, {}},
+    {"building 42", {{FIELD_BUILDING, "42"}}, {"1234567", "2345678"}},
+    {"pattern suffix", {{FIELD_SURNAME, "*ова"}}, {"2345678", "4567890"}},
+    {"pattern inside", {{FIELD_SURNAME, "*ров*"}}, {"1234567", "2345678", "3456789"}},
+    {"pattern phone suffix", {{FIELD_PHONE, "*4567"}}, {"1234567", "5554567", "1114567"}},
+    {"pattern one character", {{FIELD_PHONE, "?234567"}}, {"1234567"}},
+    {"pattern is whole", {{FIELD_SURNAME, "петров?"}}, {"2345678"}},
+    {"pattern house", {{FIELD_HOUSE, "1?"}}, {"1234567"}},
+    {"pattern star matches empty", {{FIELD_FLAT, "*"}},
+     {"1234567", "2345678", "3456789", "4567890", "5554567", "1114567"}},
+    {"pattern Ё", {{FIELD_STREET, "*лочн*"}}, {"1114567"}},
+    {"all fields must match", {{FIELD_SURNAME, "Петров"}, {FIELD_STREET, "Садовая"}}, {"1234567"}},
+    {"three fields", {{FIELD_NAME, "Иван"}, {FIELD_PATRONYMIC, "Иванович"}, {FIELD_HOUSE, "5"}}, {"5554567"}},
+    {"one failing field", {{FIELD_NAME, "Иван"}, {FIELD_HOUSE, "6"}}, {}},
+    {"no match", {{FIELD_SURNAME, "Сидоров"}}, {}},
+    {"key longer than any record", {{FIELD_SURNAME, "Петровскийй"}}, {}},
 };
 
 TEST_F(Search, matching_rules)
@@ -81,7 +82,7 @@ TEST_F(Search, matching_rules)
 
 TEST_F(Search, key_text_ends_at_its_nul)
 {
-    DirectoryRecord key = MakeKey({{SURNAME, "Петров"}});
+    DirectoryRecord key = MakeKey({{FIELD_SURNAME, "Петров"}});
     std::memcpy(key.surname + 7, "zzz", 3);   // left-over bytes after the NUL
     EXPECT_EQ(Phones(key), (std::vector<std::string>{"1234567", "2345678", "3456789"}));
 }
@@ -89,11 +90,11 @@ TEST_F(Search, key_text_ends_at_its_nul)
 TEST_F(Search, key_without_nul_stops_at_its_width)
 {
     DirectoryRecord key = MakeKey({});
-    std::memset(key.phone, '1', sizeof key.phone);   // eight digits run into the surname field
+    std::memset(key.phone, '1', sizeof key.phone);   // digits fill the phone's width and run into the surname
     EXPECT_TRUE(Phones(key).empty());
 
-    DirectoryRecord house = MakeKey({{SURNAME, "Смирнова"}});
-    std::memcpy(house.house, "120\0\0", 5);
+    DirectoryRecord house = MakeKey({{FIELD_SURNAME, "Смирнова"}});
+    SetKeyField(&house, FIELD_HOUSE, "120");
     std::memset(house.flat, 0, sizeof house.flat);
     EXPECT_EQ(Phones(house), (std::vector<std::string>{"4567890"}));
 }
@@ -106,14 +107,14 @@ TEST_F(Search, empty_key_matches_every_record_in_file_order)
 
 TEST_F(Search, returns_whole_records)
 {
-    std::vector<std::string> rows = SearchAll(MakeKey({{PHONE, "3456789"}}));
+    std::vector<std::string> rows = SearchRows(SearchInDatabase, MakeKey({{FIELD_PHONE, "3456789"}}));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0], "3456789;Петровский;Пётр;Петрович;Ленина;1;;12");
 }
 
 TEST_F(Search, reset_starts_over)
 {
-    DirectoryRecord key = MakeKey({{SURNAME, "Петров"}});
+    DirectoryRecord key = MakeKey({{FIELD_SURNAME, "Петров"}});
     DirectoryRecord result;
     ASSERT_TRUE(SearchInDatabase(&result, &key, 1));
     ASSERT_TRUE(SearchInDatabase(&result, &key, 1));
@@ -125,7 +126,7 @@ TEST_F(Search, reset_starts_over)
 
 TEST_F(Search, stays_at_the_end_until_reset)
 {
-    DirectoryRecord key = MakeKey({{SURNAME, "Ёлкин"}});
+    DirectoryRecord key = MakeKey({{FIELD_SURNAME, "Ёлкин"}});
     DirectoryRecord result;
     SearchInDatabase(nullptr, nullptr, 0);
     EXPECT_TRUE(SearchInDatabase(&result, &key, 1));
@@ -135,9 +136,9 @@ TEST_F(Search, stays_at_the_end_until_reset)
 
 TEST_F(Search, filled_count_is_only_a_hint)
 {
-    DirectoryRecord key = MakeKey({{SURNAME, "Иванов"}});
+    DirectoryRecord key = MakeKey({{FIELD_SURNAME, "Иванов"}});
     DirectoryRecord result;
-    for (int filled : {0, 1, 8, -3}) {
+    for (int filled : {0, 1, RECORD_FIELDS, -3}) {
         SearchInDatabase(nullptr, nullptr, 0);
         ASSERT_TRUE(SearchInDatabase(&result, &key, filled)) << filled;
         EXPECT_STREQ(result.phone, "5554567");
@@ -146,7 +147,7 @@ TEST_F(Search, filled_count_is_only_a_hint)
 
 TEST_F(Search, null_result_or_key_resets_and_finds_nothing)
 {
-    DirectoryRecord key = MakeKey({{SURNAME, "Петров"}});
+    DirectoryRecord key = MakeKey({{FIELD_SURNAME, "Петров"}});
     DirectoryRecord result;
     ASSERT_TRUE(SearchInDatabase(&result, &key, 1));
     EXPECT_FALSE(SearchInDatabase(nullptr, &key, 1));

@@ -14,15 +14,16 @@
 
 #include "directory_generator.h"
 #include "directory_words.h"
+#include "record_helpers.h"
+#include "text_helpers.h"
 
 namespace {
 
 const uint64_t kSampleCount = 3000;   // the bundled sample: dirgen source 3000 1251
 const uint64_t kSampleSeed  = 1251;
-const size_t   kDatabaseLongest[8] = {7, 29, 29, 29, 29, 4, 4, 4};
 
-// Windows-1251 bytes of UTF-8 text, through the generator's own converter (tested below).
-std::string Cp1251(const char *utf8)
+// Windows-1251 bytes of UTF-8 text as the generator converts its words (tested below).
+std::string GeneratorCp1251(const char *utf8)
 {
     char out[256];
     size_t length = ConvertToWindows1251(utf8, out, sizeof out);
@@ -115,8 +116,10 @@ bool ConvertListingLine(const std::string &line, std::vector<std::string> *field
     std::vector<std::string> names = Split(scanned[5], ' ');
     std::string patronymic = names.size() > 1 ? names[1] : "";
     *dropped = scanned[3];
-    *fields = {scanned[0].substr(0, 7), scanned[4].substr(0, 29), names[0].substr(0, 29), patronymic.substr(0, 29),
-               scanned[6].substr(0, 29), scanned[1].substr(0, 4), "42", scanned[2].substr(0, 4)};
+    auto cut = [](RecordField field, const std::string &text) { return text.substr(0, kFieldSpecs[field].longest); };
+    *fields = {cut(FIELD_PHONE, scanned[0]),       cut(FIELD_SURNAME, scanned[4]), cut(FIELD_NAME, names[0]),
+               cut(FIELD_PATRONYMIC, patronymic), cut(FIELD_STREET, scanned[6]),  cut(FIELD_HOUSE, scanned[1]),
+               DATABASE_BUILDING,                 cut(FIELD_FLAT, scanned[2])};
     return true;
 }
 
@@ -162,7 +165,7 @@ TEST(convert_to_windows1251, maps_cyrillic_and_yo_to_single_bytes)
         {"\x80z", "?z"},     // a stray continuation byte
     };
     for (const Case &c : kCases)
-        EXPECT_EQ(Cp1251(c.utf8), c.expected) << c.utf8;
+        EXPECT_EQ(GeneratorCp1251(c.utf8), c.expected) << c.utf8;
 }
 
 TEST(convert_to_windows1251, stays_within_its_buffer)
@@ -179,7 +182,7 @@ TEST(word_lists, every_word_converts_and_fits)
     for (const WordList *list : lists) {
         EXPECT_LE(list->count, (size_t)WORD_LIST_MAX);
         for (size_t i = 0; i < list->count; i++) {
-            std::string word = Cp1251(list->words[i]);
+            std::string word = GeneratorCp1251(list->words[i]);
             EXPECT_EQ(word.find_first_of("?;"), std::string::npos) << list->words[i];
             EXPECT_LT(word.size(), (size_t)GENERATED_TEXT_MAX) << list->words[i];
         }
@@ -187,7 +190,7 @@ TEST(word_lists, every_word_converts_and_fits)
     EXPECT_LE(kMaleNames.count, (size_t)WORD_LIST_MAX);
     for (size_t i = 0; i < kMaleNames.count; i++)
         for (const char *word : {kMaleNames.names[i].name, kMaleNames.names[i].son, kMaleNames.names[i].daughter})
-            EXPECT_EQ(Cp1251(word).find_first_of("?; "), std::string::npos) << word;
+            EXPECT_EQ(GeneratorCp1251(word).find_first_of("?; "), std::string::npos) << word;
 }
 
 TEST(word_lists, surnames_and_names_have_no_space)
@@ -216,9 +219,10 @@ TEST(dirgen_output, fixed_seed_gives_known_first_lines)
 {
     // Pins the exact bytes, so a change to the generator that alters its output is seen here too.
     std::string database = Generate(OUTPUT_DATABASE, 2, 1251);
-    EXPECT_EQ(database, Cp1251("8160193;Беляева;Зинаида;Александровна;Овражная;17;42;244\r\n"
+    EXPECT_EQ(database, Cp1251FromUtf8("8160193;Беляева;Зинаида;Александровна;Овражная;17;42;244\r\n"
                                "6026144;Лебедева;Светлана;Дмитриевна;Кооперативная;10;42;84\r\n"));
-    EXPECT_EQ(Generate(OUTPUT_SOURCE, 1, 1251), Cp1251("8160193;17;244;1 Беляева;Зинаида Александровна;Овражная\r\n"));
+    EXPECT_EQ(Generate(OUTPUT_SOURCE, 1, 1251),
+              Cp1251FromUtf8("8160193;17;244;1 Беляева;Зинаида Александровна;Овражная\r\n"));
 }
 
 TEST(dirgen_output, a_count_gives_that_many_lines)
@@ -253,28 +257,29 @@ TEST(dirgen_output, bytes_are_windows1251_text)
 TEST(database_line, has_eight_fields_within_their_widths)
 {
     for (const std::string &line : Lines(Generate(OUTPUT_DATABASE, 100000, 5))) {
-        std::vector<std::string> fields = Split(line, ';');
-        ASSERT_EQ(fields.size(), 8u) << line;
-        for (size_t k = 0; k < 8; k++)
-            ASSERT_LE(fields[k].size(), kDatabaseLongest[k]) << "field " << k << " of " << line;
+        std::vector<std::string> fields = Split(line, FIELD_SEPARATOR);
+        ASSERT_EQ(fields.size(), (size_t)RECORD_FIELDS) << line;
+        for (int k = 0; k < RECORD_FIELDS; k++)
+            ASSERT_LE(fields[k].size(), kFieldSpecs[k].longest) << FieldName((RecordField)k) << " of " << line;
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
     }
 }
 
 TEST(database_line, fields_have_realistic_shapes)
 {
-    const std::string letters = Cp1251("абв");
+    const std::string letters = Cp1251FromUtf8("абв");
     size_t no_flat = 0, lettered = 0, lines = 0;
     for (const std::string &line : Lines(Generate(OUTPUT_DATABASE, 100000, 6))) {
-        std::vector<std::string> f = Split(line, ';');
-        ASSERT_EQ(f.size(), 8u);
-        EXPECT_TRUE(AllDigits(f[0]) && f[0].size() == 7 && f[0][0] >= '2') << line;
-        EXPECT_FALSE(f[1].empty() || f[2].empty() || f[4].empty()) << line;
-        EXPECT_TRUE(IsNumberWithin(f[5], 250, letters)) << line;
-        EXPECT_EQ(f[6], DATABASE_BUILDING);
-        EXPECT_TRUE(f[7].empty() || IsNumberWithin(f[7], 400, "")) << line;
-        no_flat += f[7].empty();
-        lettered += !AllDigits(f[5]);
+        std::vector<std::string> f = Split(line, FIELD_SEPARATOR);
+        ASSERT_EQ(f.size(), (size_t)RECORD_FIELDS);
+        const std::string &phone = f[FIELD_PHONE], &house = f[FIELD_HOUSE], &flat = f[FIELD_FLAT];
+        EXPECT_TRUE(AllDigits(phone) && phone.size() == 7 && phone[0] >= '2') << line;   // the generator's phones
+        EXPECT_FALSE(f[FIELD_SURNAME].empty() || f[FIELD_NAME].empty() || f[FIELD_STREET].empty()) << line;
+        EXPECT_TRUE(IsNumberWithin(house, 250, letters)) << line;
+        EXPECT_EQ(f[FIELD_BUILDING], DATABASE_BUILDING);
+        EXPECT_TRUE(flat.empty() || IsNumberWithin(flat, 400, "")) << line;
+        no_flat += flat.empty();
+        lettered += !AllDigits(house);
         lines++;
     }
     EXPECT_GT(no_flat, lines / 50);
@@ -321,24 +326,22 @@ TEST(source_line, converts_to_the_database_line_of_the_same_seed)
         std::vector<std::string> fields;
         std::string dropped;
         ASSERT_TRUE(ConvertListingLine(source[i], &fields, &dropped));
-        std::string converted = fields[0];
-        for (size_t k = 1; k < 8; k++)
-            converted += ";" + fields[k];
-        ASSERT_EQ(converted, database[i]) << "line " << i + 1;
+        ASSERT_EQ(JoinFields(fields), database[i]) << "line " << i + 1;
     }
 }
 
 TEST(source_line, long_streets_are_rare_and_cut_in_the_database)
 {
     std::vector<GeneratedEntry> entries = Entries(200000, 4);
+    const size_t longest = kFieldSpecs[FIELD_STREET].longest;
     size_t longer = 0, exactly = 0;
     for (const GeneratedEntry &entry : entries) {
         size_t length = std::string(entry.street).size();
-        longer += length > 29;
-        exactly += length == 29;
+        longer += length > longest;
+        exactly += length == longest;
         char line[GENERATED_LINE_MAX];
         FormatDirectoryLine(&entry, OUTPUT_DATABASE, line, sizeof line);
-        EXPECT_EQ(Split(line, ';')[4], std::string(entry.street).substr(0, 29));
+        EXPECT_EQ(Split(line, FIELD_SEPARATOR)[FIELD_STREET], std::string(entry.street).substr(0, longest));
     }
     EXPECT_GT(longer, 100u);
     EXPECT_LT(longer, entries.size() / 50);
@@ -366,12 +369,12 @@ TEST(people, surname_and_patronymic_agree_with_sex)
         std::string surname = entry.surname, patronymic = entry.patronymic;
         if (entry.sex == SEX_MALE) {
             for (const char *ending : kMaleEndings)
-                ASSERT_FALSE(EndsWith(surname, Cp1251(ending))) << Cp1251(ending);
-            ASSERT_TRUE(patronymic.empty() || EndsWith(patronymic, Cp1251("ич")));
+                ASSERT_FALSE(EndsWith(surname, Cp1251FromUtf8(ending))) << Cp1251FromUtf8(ending);
+            ASSERT_TRUE(patronymic.empty() || EndsWith(patronymic, Cp1251FromUtf8("ич")));
         } else {
             for (const char *ending : kFemaleEndings)
-                ASSERT_FALSE(EndsWith(surname, Cp1251(ending))) << Cp1251(ending);
-            ASSERT_TRUE(patronymic.empty() || EndsWith(patronymic, Cp1251("на")));
+                ASSERT_FALSE(EndsWith(surname, Cp1251FromUtf8(ending))) << Cp1251FromUtf8(ending);
+            ASSERT_TRUE(patronymic.empty() || EndsWith(patronymic, Cp1251FromUtf8("на")));
             women++;
         }
     }
@@ -399,9 +402,9 @@ TEST(people, known_forms_occur_in_the_right_sex)
         patronymics.insert({entry.patronymic, entry.sex});
     }
     for (const Form &form : kSurnameForms)
-        EXPECT_EQ(surnames.count({Cp1251(form.text), form.sex}), 1u) << form.text;
+        EXPECT_EQ(surnames.count({Cp1251FromUtf8(form.text), form.sex}), 1u) << form.text;
     for (const Form &form : kPatronymicForms)
-        EXPECT_EQ(patronymics.count({Cp1251(form.text), form.sex}), 1u) << form.text;
+        EXPECT_EQ(patronymics.count({Cp1251FromUtf8(form.text), form.sex}), 1u) << form.text;
 }
 
 TEST(people, surnames_have_the_skew_of_real_ones)
@@ -411,7 +414,7 @@ TEST(people, surnames_have_the_skew_of_real_ones)
     std::vector<GeneratedEntry> entries = Entries(200000, 23);
     for (const GeneratedEntry &entry : entries) {
         std::string surname = entry.surname;
-        if (entry.sex == SEX_FEMALE && EndsWith(surname, Cp1251("а")))
+        if (entry.sex == SEX_FEMALE && EndsWith(surname, Cp1251FromUtf8("а")))
             surname.pop_back();
         counts[surname]++;
     }
@@ -426,7 +429,7 @@ TEST(people, surnames_have_the_skew_of_real_ones)
     EXPECT_GT(top10, entries.size() * 15 / 100) << "the ten commonest surnames cover a large share";
     EXPECT_GT(sorted[0], 10 * sorted[sorted.size() / 2]) << "the commonest is far more common than the median";
     for (const char *common : {"Иванов", "Смирнов", "Кузнецов", "Петров"})
-        EXPECT_GT(counts[Cp1251(common)], entries.size() / 50) << common;
+        EXPECT_GT(counts[Cp1251FromUtf8(common)], entries.size() / 50) << common;
 }
 
 // ------------------------------------------------------------------ the program and the bundled sample

@@ -7,16 +7,14 @@
 
 namespace {
 
-const size_t kOffsets[RECORD_FIELDS] = {0, 8, 38, 68, 98, 128, 133, 138};
-const size_t kLongest[RECORD_FIELDS] = {7, 29, 29, 29, 29, 4, 4, 4};
-
 // Fills a record whose bytes start as 0xEE, so that every byte the library leaves alone shows.
 DirectoryRecord Fill(const char *const fields[RECORD_FIELDS])
 {
     DirectoryRecord record;
     std::memset(&record, 0xEE, sizeof record);
-    FillDatabaseRecord(&record, fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6],
-                       fields[7]);
+    FillDatabaseRecord(&record, fields[FIELD_PHONE], fields[FIELD_SURNAME], fields[FIELD_NAME],
+                       fields[FIELD_PATRONYMIC], fields[FIELD_STREET], fields[FIELD_HOUSE], fields[FIELD_BUILDING],
+                       fields[FIELD_FLAT]);
     return record;
 }
 
@@ -26,7 +24,7 @@ TEST(fill_database_record, places_each_field_at_its_offset)
     DirectoryRecord record = Fill(fields);
     const char *bytes = reinterpret_cast<const char *>(&record);
     for (int k = 0; k < RECORD_FIELDS; k++)
-        EXPECT_STREQ(bytes + kOffsets[k], fields[k]) << "field " << k;
+        EXPECT_STREQ(bytes + kFieldSpecs[k].offset, fields[k]) << FieldName(static_cast<RecordField>(k));
 }
 
 TEST(fill_database_record, cuts_each_field_to_its_longest_text)
@@ -38,21 +36,25 @@ TEST(fill_database_record, cuts_each_field_to_its_longest_text)
     DirectoryRecord record = Fill(fields);
     const char *bytes = reinterpret_cast<const char *>(&record);
     for (int k = 0; k < RECORD_FIELDS; k++)
-        EXPECT_EQ(std::string(bytes + kOffsets[k]), std::string(kLongest[k], 'x')) << "field " << k;
+        EXPECT_EQ(std::string(bytes + kFieldSpecs[k].offset), std::string(kFieldSpecs[k].longest, 'x'))
+            << FieldName(static_cast<RecordField>(k));
 }
 
 TEST(fill_database_record, exact_longest_text_fits_with_its_nul)
 {
-    std::string seven(7, '7'), four(4, '4'), twenty_nine(29, '\xC9');   // 29 bytes of Й
-    const char *const fields[RECORD_FIELDS] = {seven.c_str(), twenty_nine.c_str(), twenty_nine.c_str(),
-                                               twenty_nine.c_str(), twenty_nine.c_str(), four.c_str(),
-                                               four.c_str(), four.c_str()};
+    std::string texts[RECORD_FIELDS];
+    const char *fields[RECORD_FIELDS];
+    for (int k = 0; k < RECORD_FIELDS; k++) {
+        texts[k] = std::string(kFieldSpecs[k].longest, '\xC9');   // Й: a byte above 0x7F is copied as it is
+        fields[k] = texts[k].c_str();
+    }
     DirectoryRecord record = Fill(fields);
-    EXPECT_EQ(std::string(record.phone), seven);
-    EXPECT_EQ(record.phone[7], '\0');
-    EXPECT_EQ(std::string(record.street), twenty_nine);
-    EXPECT_EQ(record.street[29], '\0');
-    EXPECT_EQ(std::string(record.flat), four);
+    const char *bytes = reinterpret_cast<const char *>(&record);
+    for (int k = 0; k < RECORD_FIELDS; k++) {
+        const FieldSpec &layout = kFieldSpecs[k];
+        EXPECT_EQ(std::string(bytes + layout.offset, layout.longest), texts[k]) << FieldName(static_cast<RecordField>(k));
+        EXPECT_EQ(bytes[layout.offset + layout.longest], '\0') << FieldName(static_cast<RecordField>(k));
+    }
 }
 
 TEST(fill_database_record, null_strings_give_empty_fields)

@@ -59,14 +59,14 @@ TEST_F(LibraryBindingTest, failures_show_the_system_text_in_an_ownerless_caption
         { L"\\partial", ERROR_PROC_NOT_FOUND },   // Dialbook.dll without FillDatabaseRecord
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(Utf8(c.folder));
+        SCOPED_TRACE(Utf8FromWide(c.folder));
         CaughtBoxes().clear();
         EXPECT_EQ(0, BindFrom(ProgramFolder() + c.folder));
         ASSERT_EQ(1u, CaughtBoxes().size());
         const CaughtBox &box = CaughtBoxes()[0];
         EXPECT_FALSE(SystemText(c.error).empty());
-        EXPECT_EQ(Utf8(SystemText(c.error)), Utf8(box.text));
-        EXPECT_EQ("Ошибка", Utf8(box.caption));
+        EXPECT_EQ(Utf8FromWide(SystemText(c.error)), Utf8FromWide(box.text));
+        EXPECT_EQ("Ошибка", Utf8FromWide(box.caption));
         EXPECT_EQ(nullptr, box.owner);
         EXPECT_EQ(std::vector<int>{ IDOK }, box.buttons);
         EXPECT_FALSE(box.hasIcon);

@@ -51,8 +51,8 @@ TEST_F(MainWindowTest, window_is_1047_by_800_with_the_class_as_registered)
     GetWindowRect(g_viewer.mainWindow, &frame);
     EXPECT_EQ(1047, frame.right - frame.left);
     EXPECT_EQ(800, frame.bottom - frame.top);
-    EXPECT_EQ("velkor", Utf8(TextOf(g_viewer.mainWindow)));
-    EXPECT_EQ("VELKOR", Utf8(ClassOf(g_viewer.mainWindow)));
+    EXPECT_EQ("velkor", Utf8FromWide(TextOf(g_viewer.mainWindow)));
+    EXPECT_EQ("VELKOR", Utf8FromWide(ClassOf(g_viewer.mainWindow)));
     LONG style = GetWindowLongW(g_viewer.mainWindow, GWL_STYLE);
     EXPECT_EQ(static_cast<LONG>(WS_OVERLAPPEDWINDOW), style & WS_OVERLAPPEDWINDOW);
     EXPECT_EQ(0, GetWindowLongW(g_viewer.mainWindow, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE);
@@ -83,20 +83,20 @@ TEST_F(MainWindowTest, controls_stand_where_and_as_the_form_places_them)
         { g_viewer.loadButton, "Button", "Загрузить базу", 10, 10, 150, 40, BS_PUSHBUTTON },
         { g_viewer.searchButton, "Button", "Поиск", 180, 10, 150, 40, BS_PUSHBUTTON },
         { g_viewer.exitButton, "Button", "Выход", W - 160, 10, 150, 40, BS_PUSHBUTTON },
-        { g_viewer.edits[0], "Edit", "", 10, 60, 56, 20, 0 },
-        { g_viewer.edits[1], "Edit", "", 68, 60, 210, 20, 0 },
-        { g_viewer.edits[2], "Edit", "", 280, 60, 210, 20, 0 },
-        { g_viewer.edits[3], "Edit", "", 492, 60, 210, 20, 0 },
-        { g_viewer.edits[4], "Edit", "", 704, 60, 210, 20, 0 },
-        { g_viewer.edits[5], "Edit", "", 916, 60, 35, 20, 0 },
-        { g_viewer.edits[6], "Edit", "", 953, 60, 35, 20, 0 },
-        { g_viewer.edits[7], "Edit", "", 990, 60, 35, 20, 0 },
+        { g_viewer.edits[FIELD_PHONE], "Edit", "", 10, 60, 56, 20, 0 },
+        { g_viewer.edits[FIELD_SURNAME], "Edit", "", 68, 60, 210, 20, 0 },
+        { g_viewer.edits[FIELD_NAME], "Edit", "", 280, 60, 210, 20, 0 },
+        { g_viewer.edits[FIELD_PATRONYMIC], "Edit", "", 492, 60, 210, 20, 0 },
+        { g_viewer.edits[FIELD_STREET], "Edit", "", 704, 60, 210, 20, 0 },
+        { g_viewer.edits[FIELD_HOUSE], "Edit", "", 916, 60, 35, 20, 0 },
+        { g_viewer.edits[FIELD_BUILDING], "Edit", "", 953, 60, 35, 20, 0 },
+        { g_viewer.edits[FIELD_FLAT], "Edit", "", 990, 60, 35, 20, 0 },
     };
     for (const Expected &c : cases) {
         SCOPED_TRACE(std::string(c.cls) + " " + c.text + " at x " + std::to_string(c.x));
         ASSERT_NE(nullptr, c.control);
-        EXPECT_EQ(c.cls, Utf8(ClassOf(c.control)));
-        EXPECT_EQ(c.text, Utf8(TextOf(c.control)));
+        EXPECT_EQ(c.cls, Utf8FromWide(ClassOf(c.control)));
+        EXPECT_EQ(c.text, Utf8FromWide(TextOf(c.control)));
         RECT place = PlaceOf(c.control);
         EXPECT_EQ(c.x, place.left);
         EXPECT_EQ(c.y, place.top);
@@ -116,15 +116,15 @@ TEST_F(MainWindowTest, list_has_static_edge_no_extended_styles_and_the_eight_col
                              "Улица:", "Дом:", "Корпус:", "Квартира:" };
     const int widths[] = { 56, 210, 210, 210, 210, 35, 35, 35 };
     HWND header = reinterpret_cast<HWND>(SendMessageW(g_viewer.resultList, LVM_GETHEADER, 0, 0));
-    EXPECT_EQ(8, SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < 8; i++) {
+    EXPECT_EQ(RECORD_FIELDS, SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < RECORD_FIELDS; i++) {
         wchar_t title[64] = {0};
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.pszText = title;
         column.cchTextMax = 64;
         ASSERT_TRUE(SendMessageW(g_viewer.resultList, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
-        EXPECT_EQ(titles[i], Utf8(title)) << "column " << i;
+        EXPECT_EQ(titles[i], Utf8FromWide(title)) << "column " << i;
         EXPECT_EQ(widths[i], column.cx) << "column " << i;
         EXPECT_EQ(LVCFMT_LEFT, column.fmt & LVCFMT_JUSTIFYMASK) << "column " << i;
         EXPECT_EQ(i, column.iSubItem) << "column " << i;
@@ -170,7 +170,7 @@ TEST_F(MainWindowTest, commands_that_keep_the_window)
         { "accelerator command 104", IDM_ACCELERATOR, NULL, false, 0 },
         { "another identifier", 1234, g_viewer.searchButton, false, 0 },
         { "exit button", 0, g_viewer.exitButton, true, 0 },
-        { "edit box notification", 0, g_viewer.edits[3], false, 0 },
+        { "edit box notification", 0, g_viewer.edits[FIELD_PATRONYMIC], false, 0 },
         { "list", 0, g_viewer.resultList, false, 0 },
         { "no control", 0, NULL, false, 0 },
         { "search button", 0, g_viewer.searchButton, false, 1 },   // no database: the search asks for one
@@ -210,7 +210,7 @@ TEST_F(MainWindowTest, closing_goes_through_default_processing_to_destroy_and_qu
 TEST_F(MainWindowTest, other_messages_get_default_processing)
 {
     EXPECT_TRUE(SendMessageW(g_viewer.mainWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"другой")));
-    EXPECT_EQ("другой", Utf8(TextOf(g_viewer.mainWindow)));
+    EXPECT_EQ("другой", Utf8FromWide(TextOf(g_viewer.mainWindow)));
     RECT frame = {};
     GetWindowRect(g_viewer.mainWindow, &frame);
     LPARAM inside = MAKELPARAM(frame.left + 300, frame.top + 300);
@@ -231,8 +231,8 @@ TEST_F(MainWindowTest, typing_in_a_box_changes_nothing_else)
 {
     auto rowsBefore = ResultRows();
     for (WCHAR ch : std::wstring(L"Ив"))
-        SendMessageW(g_viewer.edits[1], WM_CHAR, ch, 1);
-    EXPECT_EQ("Ив", Utf8(TextOf(g_viewer.edits[1])));
+        SendMessageW(g_viewer.edits[FIELD_SURNAME], WM_CHAR, ch, 1);
+    EXPECT_EQ("Ив", Utf8FromWide(TextOf(g_viewer.edits[FIELD_SURNAME])));
     EXPECT_FALSE(PumpMessages());
     EXPECT_TRUE(CaughtBoxes().empty());
     EXPECT_EQ(rowsBefore, ResultRows());

@@ -53,7 +53,7 @@ TEST_F(MessageLoopTest, alt_characters_send_command_104_to_the_window_the_keystr
         { "? alone", WM_CHAR, '?', 1, {}, L"?" },
         { "Alt+a", WM_SYSCHAR, 'a', ALT_DOWN, {}, L"" },
     };
-    HWND edit = g_viewer.edits[2];
+    HWND edit = g_viewer.edits[FIELD_NAME];
     subclass.original = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordCommands)));
     for (const Case &c : cases) {

@@ -1,6 +1,7 @@
 // Tests of the morwen program as a whole: it is run on files and its output, files and status checked.
-#include "cp1251_text.h"
 #include "program_runner.h"
+#include "record_helpers.h"
+#include "text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,10 @@ std::string Repeat(const std::string &text, size_t times)
         out += text;
     return out;
 }
+
+// The most text a field holds, and what the converter keeps of text for that field.
+size_t Longest(RecordField field) { return kFieldSpecs[field].longest; }
+std::string Cut(RecordField field, const std::string &text) { return text.substr(0, Longest(field)); }
 
 // Standard output text of console lines, each ended as the console's text mode ends it.
 std::string Lines(const std::vector<std::string> &lines)
@@ -295,7 +300,7 @@ TEST(morwen_program, line_longer_than_one_read)
 
 TEST(morwen_program, crlf_input_gives_what_lf_input_gives)
 {
-    std::vector<std::string> lines = {Cp1251("212;12;34;1 Петров;Иван Сергеевич;Садовая;5"), ";;; ;;",
+    std::vector<std::string> lines = {Cp1251FromUtf8("212;12;34;1 Петров;Иван Сергеевич;Садовая;5"), ";;; ;;",
                                       "1;2;3;abc;def ghi;jkl;mno"};
     std::string lf, crlf;
     for (const std::string &line : lines) {
@@ -306,7 +311,8 @@ TEST(morwen_program, crlf_input_gives_what_lf_input_gives)
     EXPECT_EQ(a.run.status, 0);
     EXPECT_EQ(b.run.status, 0);
     EXPECT_EQ(a.database, b.database);
-    EXPECT_EQ(b.database, Cp1251("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n;;;;;;42;\r\n1;ghi;jkl;;mno;2;42;3\r\n"));
+    EXPECT_EQ(b.database,
+              Cp1251FromUtf8("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n;;;;;;42;\r\n1;ghi;jkl;;mno;2;42;3\r\n"));
 }
 
 TEST(morwen_program, lone_cr_stays_and_ctrl_z_ends_the_input)
@@ -329,14 +335,19 @@ TEST(morwen_program, last_line_without_newline)
 
 TEST(morwen_program, database_bytes_exactly)
 {
-    std::string source = Cp1251("212;12;34;1 Петров;Иван Сергеевич;Садовая;5\n") + ";;; ;;\n" +
-                         "123456789012;123456;123456;w " + Repeat("s", 31) + ";" + Repeat("n", 30) + " " +
-                         Repeat("p", 30) + ";" + Repeat("t", 30) + "\n";
+    const std::string digits = "123456789012", surname = Repeat("s", Longest(FIELD_SURNAME) + 2),
+                      name = Repeat("n", Longest(FIELD_NAME) + 1),
+                      patronymic = Repeat("p", Longest(FIELD_PATRONYMIC) + 1),
+                      street = Repeat("t", Longest(FIELD_STREET) + 1);
+    std::string source = Cp1251FromUtf8("212;12;34;1 Петров;Иван Сергеевич;Садовая;5\n") + ";;; ;;\n" + digits + ";" +
+                         digits + ";" + digits + ";w " + surname + ";" + name + " " + patronymic + ";" + street + "\n";
     Conversion c = Convert("mw_exact", source);
     EXPECT_EQ(c.run.status, 0);
-    EXPECT_EQ(c.database, Cp1251("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n") + ";;;;;;42;\r\n" + "1234567;" +
-                              Repeat("s", 29) + ";" + Repeat("n", 29) + ";" + Repeat("p", 29) + ";" +
-                              Repeat("t", 29) + ";1234;42;1234\r\n");
+    EXPECT_EQ(c.database, Cp1251FromUtf8("212;Петров;Иван;Сергеевич;Садовая;12;42;34\r\n") + ";;;;;;42;\r\n" +
+                              JoinFields({Cut(FIELD_PHONE, digits), Cut(FIELD_SURNAME, surname), Cut(FIELD_NAME, name),
+                                          Cut(FIELD_PATRONYMIC, patronymic), Cut(FIELD_STREET, street),
+                                          Cut(FIELD_HOUSE, digits), "42", Cut(FIELD_FLAT, digits)}) +
+                              "\r\n");
 }
 
 // One generated source line: its fields as the listing holds them, before any cut.
@@ -364,9 +375,10 @@ std::string ReferenceRecord(const SourceEntry &e)
         std::string after = e.name_part.substr(e.name_part.find(' ') + 1);
         patronymic = after.substr(0, after.find(' '));
     }
-    return e.phone.substr(0, 7) + ";" + e.surname.substr(0, 29) + ";" + first.substr(0, 29) + ";" +
-           patronymic.substr(0, 29) + ";" + e.street.substr(0, 29) + ";" + e.house.substr(0, 4) + ";42;" +
-           e.flat.substr(0, 4) + "\r\n";
+    return JoinFields({Cut(FIELD_PHONE, e.phone), Cut(FIELD_SURNAME, e.surname), Cut(FIELD_NAME, first),
+                       Cut(FIELD_PATRONYMIC, patronymic), Cut(FIELD_STREET, e.street), Cut(FIELD_HOUSE, e.house), "42",
+                       Cut(FIELD_FLAT, e.flat)}) +
+           "\r\n";
 }
 
 // A listing of a few thousand lines, each field from empty to past its longest text, LF and CR LF
@@ -378,13 +390,13 @@ TEST(morwen_program, generated_listing_matches_a_plain_conversion)
     std::string source, expected;
     for (int i = 0; i < 3000; i++) {
         SourceEntry e;
-        e.phone = RandomText(random, 10, false);
-        e.house = RandomText(random, 6, false);
-        e.flat = RandomText(random, 6, false);
+        e.phone = RandomText(random, Longest(FIELD_PHONE) + 3, false);
+        e.house = RandomText(random, Longest(FIELD_HOUSE) + 2, false);
+        e.flat = RandomText(random, Longest(FIELD_FLAT) + 2, false);
         e.word = RandomText(random, 4, false);
-        e.surname = RandomText(random, 34, i % 7 == 0);
-        e.name_part = RandomText(random, 70, true);
-        e.street = RandomText(random, 34, true);
+        e.surname = RandomText(random, Longest(FIELD_SURNAME) + 5, i % 7 == 0);
+        e.name_part = RandomText(random, Longest(FIELD_NAME) + Longest(FIELD_PATRONYMIC) + 12, true);
+        e.street = RandomText(random, Longest(FIELD_STREET) + 5, true);
         e.rest = random() % 4 == 0 ? ";" + RandomText(random, 8, true) : "";
         source += e.phone + ";" + e.house + ";" + e.flat + ";" + e.word + " " + e.surname + ";" + e.name_part + ";" +
                   e.street + e.rest + (random() % 2 == 0 ? "\n" : "\r\n");

@@ -1,6 +1,7 @@
 // Tests of ParseSourceLine: what each source line gives, field by field, and which lines break the grammar.
 #include "converter.h"
-#include "cp1251_text.h"
+#include "record_helpers.h"
+#include "text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ namespace {
 
 struct Parsed {
     int scan;             // LINE_WELL_FORMED or the failed scan
-    std::string fields;   // the eight fields in record order joined by ';', as a database line holds them
+    std::string fields;   // the eight fields in record order joined by FIELD_SEPARATOR, as a database line holds them
 };
 
 // Parses line (its bytes, NULs included) from a buffer of the program's size, and checks that the
@@ -29,12 +30,8 @@ Parsed Parse(const std::string &line)
     parsed.scan = ParseSourceLine(buffer.data(), &fields);
     EXPECT_EQ(buffer, before) << "the line is whole again";
     EXPECT_EQ(g_tokenizer.cut_pending, 0) << "nothing passes to the next line";
-    if (parsed.scan == LINE_WELL_FORMED) {
-        const char *in_order[] = {fields.phone,  fields.surname, fields.name,     fields.patronymic,
-                                  fields.street, fields.house,   fields.building, fields.flat};
-        for (size_t k = 0; k < 8; k++)
-            parsed.fields += std::string(k > 0 ? ";" : "") + in_order[k];
-    }
+    if (parsed.scan == LINE_WELL_FORMED)
+        parsed.fields = JoinFields(RecordFieldBytes(fields));
     return parsed;
 }
 
@@ -44,6 +41,36 @@ std::string Repeat(const std::string &text, size_t times)
     for (size_t i = 0; i < times; i++)
         out += text;
     return out;
+}
+
+// The most text a field holds.
+size_t Longest(RecordField field) { return kFieldSpecs[field].longest; }
+
+// Text of length bytes from chars over and over, so that a cut that kept any bytes but the first would show.
+std::string Counting(size_t length, const std::string &chars = "1234567890")
+{
+    std::string text;
+    while (text.size() < length)
+        text += chars[text.size() % chars.size()];
+    return text;
+}
+
+// A source line whose every field is its longest text, or beyond bytes longer: the surname, first name
+// and street of digits, the patronymic of letters.
+std::string LongestSourceLine(size_t beyond)
+{
+    return Counting(Longest(FIELD_PHONE) + beyond) + ";" + Counting(Longest(FIELD_HOUSE) + beyond) + ";" +
+           Counting(Longest(FIELD_FLAT) + beyond) + ";w " + Counting(Longest(FIELD_SURNAME) + beyond) + ";" +
+           Counting(Longest(FIELD_NAME) + beyond) + " " + Counting(Longest(FIELD_PATRONYMIC) + beyond, "abcdefghij") +
+           ";" + Counting(Longest(FIELD_STREET) + beyond) + "\n";
+}
+
+// The database fields LongestSourceLine gives, each its longest text.
+std::string LongestFields()
+{
+    return JoinFields({Counting(Longest(FIELD_PHONE)), Counting(Longest(FIELD_SURNAME)), Counting(Longest(FIELD_NAME)),
+                       Counting(Longest(FIELD_PATRONYMIC), "abcdefghij"), Counting(Longest(FIELD_STREET)),
+                       Counting(Longest(FIELD_HOUSE)), "42", Counting(Longest(FIELD_FLAT))});
 }
 
 struct LineCase {
@@ -86,20 +113,10 @@ const LineCase kOwnLines[] = {
     {"street_ends_at_separator", "1;2;3;w S;N;St;rest ignored;x\n", LINE_WELL_FORMED, "1;S;N;;St;2;42;3"},
     {"carriage_return_is_an_ordinary_byte", "1;2;3;w S;N;St\r\n", LINE_WELL_FORMED, "1;S;N;;St\r;2;42;3"},
     {"tab_is_no_delimiter", "1;2;3;w\tx S;N\tM;St\n", LINE_WELL_FORMED, "1;S;N\tM;;St;2;42;3"},
-    {"longest_texts_kept_whole",
-     "1234567;1234;1234;w 12345678901234567890123456789;12345678901234567890123456789 "
-     "abcdefghijklmnopqrstuvwxyzABC;12345678901234567890123456789\n",
-     LINE_WELL_FORMED,
-     "1234567;12345678901234567890123456789;12345678901234567890123456789;abcdefghijklmnopqrstuvwxyzABC;"
-     "12345678901234567890123456789;1234;42;1234"},
-    {"one_byte_more_is_cut",
-     "12345678;12345;12345;w 123456789012345678901234567890;123456789012345678901234567890 "
-     "abcdefghijklmnopqrstuvwxyzABCD;123456789012345678901234567890\n",
-     LINE_WELL_FORMED,
-     "1234567;12345678901234567890123456789;12345678901234567890123456789;abcdefghijklmnopqrstuvwxyzABC;"
-     "12345678901234567890123456789;1234;42;1234"},
-    {"cyrillic_cut_at_29_letters", "1;2;3;w " + Repeat("Ж", 32) + ";Ёлка ёжик;Улица\n", LINE_WELL_FORMED,
-     "1;" + Repeat("Ж", 29) + ";Ёлка;ёжик;Улица;2;42;3"},
+    {"longest_texts_kept_whole", LongestSourceLine(0), LINE_WELL_FORMED, LongestFields()},
+    {"one_byte_more_is_cut", LongestSourceLine(1), LINE_WELL_FORMED, LongestFields()},
+    {"cyrillic_cut_at_the_longest_text", "1;2;3;w " + Repeat("Ж", Longest(FIELD_SURNAME) + 3) + ";Ёлка ёжик;Улица\n",
+     LINE_WELL_FORMED, "1;" + Repeat("Ж", Longest(FIELD_SURNAME)) + ";Ёлка;ёжик;Улица;2;42;3"},
 };
 
 void CheckLines(const LineCase *cases, size_t count)
@@ -107,9 +124,9 @@ void CheckLines(const LineCase *cases, size_t count)
     for (size_t i = 0; i < count; i++) {
         const LineCase &c = cases[i];
         SCOPED_TRACE(c.name);
-        Parsed parsed = Parse(Cp1251(c.line));
+        Parsed parsed = Parse(Cp1251FromUtf8(c.line));
         EXPECT_EQ(parsed.scan, c.scan);
-        EXPECT_EQ(parsed.fields, Cp1251(c.fields));
+        EXPECT_EQ(parsed.fields, Cp1251FromUtf8(c.fields));
     }
 }
 
@@ -142,9 +159,11 @@ TEST(parse_source_line, line_filling_the_buffer)
 {
     std::string line = "1;2;3;w S;N;" + std::string(LINE_BUFFER_SIZE - 14, 'x') + "\n";
     ASSERT_EQ(line.size(), (size_t)LINE_BUFFER_SIZE - 1);
-    EXPECT_EQ(Parse(line).fields, "1;S;N;;" + std::string(29, 'x') + ";2;42;3");
-    std::string name_part = "1;2;3;w S;" + std::string(2000, 'n') + " " + std::string(30, 'p') + ";St\n";
-    EXPECT_EQ(Parse(name_part).fields, "1;S;" + std::string(29, 'n') + ";" + std::string(29, 'p') + ";St;2;42;3");
+    EXPECT_EQ(Parse(line).fields, "1;S;N;;" + std::string(Longest(FIELD_STREET), 'x') + ";2;42;3");
+    std::string name_part =
+        "1;2;3;w S;" + std::string(2000, 'n') + " " + std::string(Longest(FIELD_PATRONYMIC) + 1, 'p') + ";St\n";
+    EXPECT_EQ(Parse(name_part).fields, "1;S;" + std::string(Longest(FIELD_NAME), 'n') + ";" +
+                                           std::string(Longest(FIELD_PATRONYMIC), 'p') + ";St;2;42;3");
 }
 
 // The two ways of ParseSourceLine on one line: whether the quick split took it, and when it did,
@@ -175,13 +194,13 @@ TEST(split_short_line, agrees_with_the_scans_on_every_listed_line)
 {
     for (const LineCase &c : kDocumentedLines) {
         SCOPED_TRACE(c.name);
-        TwoWays ways = SplitBothWays(Cp1251(c.line));
+        TwoWays ways = SplitBothWays(Cp1251FromUtf8(c.line));
         EXPECT_TRUE(ways.quick);
         EXPECT_TRUE(ways.agree);
     }
     for (const LineCase &c : kOwnLines) {
         SCOPED_TRACE(c.name);
-        std::string line = Cp1251(c.line);
+        std::string line = Cp1251FromUtf8(c.line);
         TwoWays ways = SplitBothWays(line);
         EXPECT_EQ(ways.quick, line.size() < LINE_BLOCK_SIZE);
         EXPECT_TRUE(!ways.quick || ways.agree);
@@ -218,7 +237,7 @@ const EdgeCase kEdgeLines[] = {
     {"name_part_end_at_byte_64", Padded(52, kTail), true, LINE_WELL_FORMED, kTailFields},
     {"two_spaces_across_byte_64", Padded(53, " S;A  B;St\n"), true, LINE_WELL_FORMED, "1;S;A;;St;2;42;3"},
     {"surname_cut_across_byte_64", Padded(40, " " + std::string(40, 's') + ";N;St\n"), true, LINE_WELL_FORMED,
-     "1;" + std::string(29, 's') + ";N;;St;2;42;3"},
+     "1;" + std::string(Longest(FIELD_SURNAME), 's') + ";N;;St;2;42;3"},
     {"nul_before_newline", std::string("1;2;3;w S;N;St\0\n", 16), true, 7, ""},
     {"nul_right_after_newline", std::string("1;2;3;w S;N;St\n\0;x y;\n", 22), true, LINE_WELL_FORMED,
      "1;S;N;;St;2;42;3"},

@@ -1,6 +1,7 @@
 // The built velkor.exe driven from outside: start-up, message boxes, controls, and how it ends.
 #include <gtest/gtest.h>
 
+#include "record_fields.h"
 #include "velkor_driver.h"
 
 namespace {
@@ -39,8 +40,8 @@ TEST(velkor_end_to_end, missing_library_shows_the_system_text_and_exits_with_1)
     ASSERT_TRUE(StartViewer(MakeScratchFolder(L"no-library", false), &run));
     ForeignBox box;
     ASSERT_TRUE(WaitForBox(run, &box));
-    EXPECT_EQ(Utf8(SystemText(ERROR_MOD_NOT_FOUND)), Utf8(box.text));
-    EXPECT_EQ("Ошибка", Utf8(box.caption));
+    EXPECT_EQ(Utf8FromWide(SystemText(ERROR_MOD_NOT_FOUND)), Utf8FromWide(box.text));
+    EXPECT_EQ("Ошибка", Utf8FromWide(box.caption));
     EXPECT_EQ(nullptr, box.owner);
     EXPECT_EQ(nullptr, WaitForMainWindow(run, 0)) << "no window before the library is bound";
     AnswerBox(box);
@@ -52,12 +53,12 @@ TEST_F(ViewerTest, start_up_reports_the_default_database_and_exit_button_ends_wi
     ASSERT_NO_FATAL_FAILURE(Start(L"start-up", &SMALL_DATABASE));
     ForeignBox box;
     ASSERT_TRUE(WaitForBox(run, &box));
-    EXPECT_EQ("Количество элементов: 3", Utf8(box.text));
-    EXPECT_EQ("База данных загружена!", Utf8(box.caption));
+    EXPECT_EQ("Количество элементов: 3", Utf8FromWide(box.text));
+    EXPECT_EQ("База данных загружена!", Utf8FromWide(box.caption));
     EXPECT_EQ(controls.main, box.owner);
     AnswerBox(box);
 
-    EXPECT_EQ("velkor", Utf8(WindowText(controls.main)));
+    EXPECT_EQ("velkor", Utf8FromWide(WindowText(controls.main)));
     ASSERT_NE(nullptr, controls.list);
     ASSERT_NE(nullptr, controls.load);
     ASSERT_NE(nullptr, controls.search);
@@ -65,7 +66,7 @@ TEST_F(ViewerTest, start_up_reports_the_default_database_and_exit_button_ends_wi
     EXPECT_EQ(8u, controls.edits.size());
     std::vector<std::string> titles;
     for (const std::wstring &title : ReadColumnTitles(run, controls.list))
-        titles.push_back(Utf8(title));
+        titles.push_back(Utf8FromWide(title));
     EXPECT_EQ((std::vector<std::string>{ "Номер телефона:", "Фамилия:", "Имя:", "Отчество:", "Улица:", "Дом:",
                                          "Корпус:", "Квартира:" }),
               titles);
@@ -79,7 +80,7 @@ TEST_F(ViewerTest, without_telbase_the_window_comes_up_silently_and_closing_it_e
 {
     ASSERT_NO_FATAL_FAILURE(Start(L"no-database", nullptr));
     ForeignBox box;
-    EXPECT_FALSE(WaitForBox(run, &box, 1000)) << Utf8(box.text);
+    EXPECT_FALSE(WaitForBox(run, &box, 1000)) << Utf8FromWide(box.text);
     PostMessageW(controls.main, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, WaitForExit(&run));
 }
@@ -89,14 +90,14 @@ TEST_F(ViewerTest, accelerators_typing_and_command_105)
     ASSERT_NO_FATAL_FAILURE(Start(L"keys", nullptr));
     // Alt+"?" and Alt+"/" with Alt held, at the main window and at a box: nothing visible happens.
     HoldAlt(run, true);
-    for (HWND target : { controls.main, controls.edits[1] }) {
+    for (HWND target : { controls.main, controls.edits[FIELD_SURNAME] }) {
         PostMessageW(target, WM_SYSCHAR, '?', 1 | (1 << 29));
         PostMessageW(target, WM_SYSCHAR, '/', 1 | (1 << 29));
     }
-    for (wchar_t ch : Wide("Ив"))
-        PostMessageW(controls.edits[1], WM_CHAR, ch, 1);
+    for (wchar_t ch : WideFromUtf8("Ив"))
+        PostMessageW(controls.edits[FIELD_SURNAME], WM_CHAR, ch, 1);
     // Posted messages are handled in order, so once the text is there the keys before it were too.
-    EXPECT_TRUE(WaitForText(controls.edits[1], Wide("Ив")));
+    EXPECT_TRUE(WaitForText(controls.edits[FIELD_SURNAME], WideFromUtf8("Ив")));
     HoldAlt(run, false);
     EXPECT_EQ(0, RowCount(controls.list));
     EXPECT_FALSE(AnyDialogOf(run));
@@ -114,7 +115,7 @@ std::vector<std::string> Phones(const ViewerRun &run, HWND list)
 {
     std::vector<std::string> phones;
     for (const auto &row : ReadRows(run, list))
-        phones.push_back(Utf8(row[0]));
+        phones.push_back(Utf8FromWide(row[FIELD_PHONE]));
     return phones;
 }
 
@@ -122,7 +123,7 @@ std::vector<std::string> Texts(const std::vector<ForeignBox> &boxes)
 {
     std::vector<std::string> texts;
     for (const ForeignBox &box : boxes)
-        texts.push_back(Utf8(box.text));
+        texts.push_back(Utf8FromWide(box.text));
     return texts;
 }
 
@@ -217,8 +218,8 @@ TEST_F(SearchEndToEndTest, loading_through_the_open_file_dialog)
     DialogScript other = { false, run.folder + L"\\другая.txt" };
     std::vector<ForeignBox> boxes = PressAndAnswer(run, controls.load, other);
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("Количество элементов: 2", Utf8(boxes[0].text));
-    EXPECT_EQ("База данных загружена!", Utf8(boxes[0].caption));
+    EXPECT_EQ("Количество элементов: 2", Utf8FromWide(boxes[0].text));
+    EXPECT_EQ("База данных загружена!", Utf8FromWide(boxes[0].caption));
     EXPECT_EQ(controls.main, boxes[0].owner);
     EXPECT_EQ(2, RowCount(controls.list));
     SearchFor(run, controls, { "", "Другов" });
@@ -236,8 +237,8 @@ TEST_F(SearchEndToEndTest, loading_through_the_open_file_dialog)
     // database that was open is gone, so a search asks for one.
     boxes = PressAndAnswer(run, controls.load, { false, L"нет такой.txt" });
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("Не могу открыть базу!", Utf8(boxes[0].text));
-    EXPECT_EQ("Ошибка", Utf8(boxes[0].caption));
+    EXPECT_EQ("Не могу открыть базу!", Utf8FromWide(boxes[0].text));
+    EXPECT_EQ("Ошибка", Utf8FromWide(boxes[0].caption));
     EXPECT_EQ(controls.main, boxes[0].owner);
     boxes = SearchFor(run, controls, { "", "Другов" });
     EXPECT_EQ(std::vector<std::string>{ "Сначало загрузите базу" }, Texts(boxes));

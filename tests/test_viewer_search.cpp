@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include "record_helpers.h"
+
 namespace {
 
 using SearchTest = ViewerWindowTest;
@@ -23,7 +25,7 @@ std::vector<std::string> Utf8Row(const std::vector<std::wstring> &row)
 {
     std::vector<std::string> out;
     for (const std::wstring &cell : row)
-        out.push_back(Utf8(cell));
+        out.push_back(Utf8FromWide(cell));
     return out;
 }
 
@@ -41,6 +43,15 @@ DirectoryRecord RawRecord(size_t length, char text)
     memset(&record, 0, sizeof record);
     memset(&record, text, length < sizeof record ? length : sizeof record);
     return record;
+}
+
+// n digits counting 1234567890 over and over: a cut that kept any but the first ones would show.
+std::string Digits(size_t n)
+{
+    std::string digits;
+    while (digits.size() < n)
+        digits += static_cast<char>('0' + (digits.size() + 1) % 10);
+    return digits;
 }
 
 std::string Field(const DirectoryRecord &record, int i)
@@ -75,7 +86,7 @@ TEST_F(SearchTest, last_match_returned_is_the_first_row)
     LoadMatches({ MakeRecord({ "1111111", "Андреев", "Антон", "Андреевич", "Арбат", "1", "2", "3" }),
                   MakeRecord({ "2222222", "Борисов" }),
                   MakeRecord({ "3333333", "Васильева", "Вера", "", "Вокзальная", "", "", "99" }) });
-    TypeInto(1, L"а");
+    TypeInto(FIELD_SURNAME, L"а");
     Search();
     auto rows = ResultRows();
     ASSERT_EQ(3u, rows.size());
@@ -98,18 +109,18 @@ TEST_F(SearchTest, thirty_thousand_rows_at_most_with_a_warning_beyond)
             matches.push_back(MakeRecord({ std::to_string(1000000 + i), "Фамилия" }));
         LoadMatches(matches);
         CaughtBoxes().clear();
-        TypeInto(0, L"1");
+        TypeInto(FIELD_PHONE, L"1");
         Search();
         EXPECT_EQ(30000, SendMessageW(g_viewer.resultList, LVM_GETITEMCOUNT, 0, 0));
         wchar_t top[16] = {0}, bottom[16] = {0};
         ListView_GetItemText(g_viewer.resultList, 0, 0, top, 16);
         ListView_GetItemText(g_viewer.resultList, 29999, 0, bottom, 16);
-        EXPECT_EQ("1029999", Utf8(top));
-        EXPECT_EQ("1000000", Utf8(bottom));
+        EXPECT_EQ("1029999", Utf8FromWide(top));
+        EXPECT_EQ("1000000", Utf8FromWide(bottom));
         ASSERT_EQ(c.warned ? 1u : 0u, CaughtBoxes().size());
         if (c.warned) {
-            EXPECT_EQ("Найдено более 30000 записей. Отображены первые 30000", Utf8(CaughtBoxes()[0].text));
-            EXPECT_EQ("Внимание!", Utf8(CaughtBoxes()[0].caption));
+            EXPECT_EQ("Найдено более 30000 записей. Отображены первые 30000", Utf8FromWide(CaughtBoxes()[0].text));
+            EXPECT_EQ("Внимание!", Utf8FromWide(CaughtBoxes()[0].caption));
             EXPECT_EQ(g_viewer.mainWindow, CaughtBoxes()[0].owner);
             EXPECT_EQ(std::vector<int>{ IDOK }, CaughtBoxes()[0].buttons);
             EXPECT_FALSE(CaughtBoxes()[0].hasIcon);
@@ -121,35 +132,35 @@ TEST_F(SearchTest, thirty_thousand_rows_at_most_with_a_warning_beyond)
 TEST_F(SearchTest, without_a_database_asks_for_one_and_changes_nothing)
 {
     LoadMatches({ MakeRecord({ "1234567", "Иванов" }) });
-    TypeInto(1, L"Иванов");
+    TypeInto(FIELD_SURNAME, L"Иванов");
     Search();
     ASSERT_EQ(1u, ResultRows().size());
     g_viewer.databaseOpen = 0;
     Fake().calls.clear();
-    TypeInto(1, L"Петров");
+    TypeInto(FIELD_SURNAME, L"Петров");
     Search();
     EXPECT_EQ(1u, ResultRows().size());
     EXPECT_TRUE(Fake().calls.empty());
     ASSERT_EQ(1u, CaughtBoxes().size());
-    EXPECT_EQ(NOT_LOADED, Utf8(CaughtBoxes()[0].text));
-    EXPECT_EQ("Ошибка", Utf8(CaughtBoxes()[0].caption));
+    EXPECT_EQ(NOT_LOADED, Utf8FromWide(CaughtBoxes()[0].text));
+    EXPECT_EQ("Ошибка", Utf8FromWide(CaughtBoxes()[0].caption));
     EXPECT_EQ(g_viewer.mainWindow, CaughtBoxes()[0].owner);
 }
 
 TEST_F(SearchTest, empty_form_clears_the_list_and_resets_before_saying_so)
 {
     LoadMatches({ MakeRecord({ "1234567", "Иванов" }) });
-    TypeInto(1, L"Иванов");
+    TypeInto(FIELD_SURNAME, L"Иванов");
     Search();
     ASSERT_EQ(1u, ResultRows().size());
-    TypeInto(1, L"");
+    TypeInto(FIELD_SURNAME, L"");
     Fake().calls.clear();
     Search();
     EXPECT_TRUE(ResultRows().empty());
     EXPECT_EQ(std::vector<std::string>{ "reset" }, Fake().calls);
     ASSERT_EQ(1u, CaughtBoxes().size());
-    EXPECT_EQ(NOTHING_TYPED, Utf8(CaughtBoxes()[0].text));
-    EXPECT_EQ("Ошибка", Utf8(CaughtBoxes()[0].caption));
+    EXPECT_EQ(NOTHING_TYPED, Utf8FromWide(CaughtBoxes()[0].text));
+    EXPECT_EQ("Ошибка", Utf8FromWide(CaughtBoxes()[0].caption));
     EXPECT_EQ(g_viewer.mainWindow, CaughtBoxes()[0].owner);
 }
 
@@ -160,27 +171,30 @@ TEST_F(SearchTest, the_form_becomes_the_key_cut_to_each_field)
         std::vector<std::string> typed;      // the eight boxes, UTF-8
         std::vector<std::string> key;        // the key's fields, UTF-8 (held as Windows-1251)
         int filled;
-    } cases[] = {
-        { "phone of eight digits", { "12345678" }, { "1234567" }, 1 },
+    };
+    // One digit more than the phone and the house hold, and six letters more than the surname holds
+    // (two bytes each in UTF-8, one in the key).
+    const std::string phone = Digits(kFieldSpecs[FIELD_PHONE].width), house = Digits(kFieldSpecs[FIELD_HOUSE].width);
+    std::string surname;
+    for (size_t i = 0; i < kFieldSpecs[FIELD_SURNAME].longest + 6; i++)
+        surname += "Ж";
+    const Case cases[] = {
+        { "phone one digit too long", { phone }, { phone.substr(0, kFieldSpecs[FIELD_PHONE].longest) }, 1 },
         { "phone of seven", { "7654321" }, { "7654321" }, 1 },
         { "spaces count", { "", "   " }, { "", "   " }, 1 },
         { "Cyrillic surname", { "", "Йодистый" }, { "", "Йодистый" }, 1 },
-        { "surname of 35 letters", { "", std::string(35 * 2, '\0') }, { "" }, 0 },   // replaced below
-        { "house cut to four", { "", "", "", "", "", "12345", "7а", "100" }, { "", "", "", "", "", "1234", "7а", "100" }, 3 },
-        { "all eight", { "1", "2", "3", "4", "5", "6", "7", "8" }, { "1", "2", "3", "4", "5", "6", "7", "8" }, 8 },
+        { "surname too long", { "", surname }, { "", surname.substr(0, 2 * kFieldSpecs[FIELD_SURNAME].longest) }, 1 },
+        { "house one digit too long", { "", "", "", "", "", house, "7а", "100" },
+          { "", "", "", "", "", house.substr(0, kFieldSpecs[FIELD_HOUSE].longest), "7а", "100" }, 3 },
+        { "all eight", { "1", "2", "3", "4", "5", "6", "7", "8" }, { "1", "2", "3", "4", "5", "6", "7", "8" },
+          RECORD_FIELDS },
         { "patterns pass as typed", { "", "*ова", "", "", "", "1?" }, { "", "*ова", "", "", "", "1?" }, 2 },
     };
-    std::string longSurname;
-    for (int i = 0; i < 35; i++)
-        longSurname += "Ж";
-    cases[4].typed = { "", longSurname };
-    cases[4].key = { "", longSurname.substr(0, 29 * 2) };
-    cases[4].filled = 1;
     LoadMatches({});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         for (int i = 0; i < RECORD_FIELDS; i++)
-            TypeInto(i, i < static_cast<int>(c.typed.size()) ? Wide(c.typed[i]) : L"");
+            TypeInto(i, i < static_cast<int>(c.typed.size()) ? WideFromUtf8(c.typed[i]) : L"");
         Fake().keys.clear();
         Fake().filled.clear();
         Search();
@@ -189,14 +203,14 @@ TEST_F(SearchTest, the_form_becomes_the_key_cut_to_each_field)
         std::vector<std::string> expected = c.key;
         expected.resize(RECORD_FIELDS);
         for (int i = 0; i < RECORD_FIELDS; i++)
-            EXPECT_EQ(Ansi(expected[i]), Field(Fake().keys[0], i)) << "field " << i;
+            EXPECT_EQ(Cp1251FromUtf8(expected[i]), Field(Fake().keys[0], i)) << FieldName(static_cast<RecordField>(i));
     }
 }
 
 TEST_F(SearchTest, the_same_search_twice_gives_the_same_rows)
 {
     LoadMatches({ MakeRecord({ "1234567", "Иванов" }), MakeRecord({ "7654321", "Иванова" }) });
-    TypeInto(1, L"Иван");
+    TypeInto(FIELD_SURNAME, L"Иван");
     Search();
     auto first = ResultRows();
     Search();
@@ -210,7 +224,7 @@ TEST_F(SearchTest, the_same_search_twice_gives_the_same_rows)
 TEST_F(SearchTest, a_new_search_empties_the_list_without_a_notification_a_row)
 {
     LoadMatches({ MakeRecord({ "1234567", "Иванов" }), MakeRecord({ "7654321", "Иванова" }) });
-    TypeInto(1, L"Иван");
+    TypeInto(FIELD_SURNAME, L"Иван");
     Search();
     ASSERT_EQ(2u, ResultRows().size());
     Fake().matches = { MakeRecord({ "1111111", "Иваненко" }) };
@@ -228,14 +242,14 @@ TEST_F(SearchTest, a_new_search_empties_the_list_without_a_notification_a_row)
 TEST_F(SearchTest, composite_form_splits_letters_with_marks)
 {
     LoadMatches({ MakeRecord({ "1234567", "Йошкин", "Ёлка", "Зайцевич", "Прямая", "", "", "" }) });
-    TypeInto(2, L"Ёлка");
+    TypeInto(FIELD_NAME, L"Ёлка");
     Search();
     auto rows = ResultRows();
     ASSERT_EQ(1u, rows.size());
-    EXPECT_EQ(std::wstring(L"\u0418\u0306ошкин"), rows[0][1]);
-    EXPECT_EQ(std::wstring(L"\u0415\u0308лка"), rows[0][2]);
-    EXPECT_EQ(std::wstring(L"За\u0438\u0306цевич"), rows[0][3]);
-    EXPECT_EQ(Ansi("Ёлка"), Field(Fake().keys[0], 2));
+    EXPECT_EQ(std::wstring(L"\u0418\u0306ошкин"), rows[0][FIELD_SURNAME]);
+    EXPECT_EQ(std::wstring(L"\u0415\u0308лка"), rows[0][FIELD_NAME]);
+    EXPECT_EQ(std::wstring(L"За\u0438\u0306цевич"), rows[0][FIELD_PATRONYMIC]);
+    EXPECT_EQ(Cp1251FromUtf8("Ёлка"), Field(Fake().keys[0], FIELD_NAME));
 }
 
 TEST_F(SearchTest, a_field_without_its_nul_runs_on_but_never_past_the_record)
@@ -246,21 +260,24 @@ TEST_F(SearchTest, a_field_without_its_nul_runs_on_but_never_past_the_record)
         std::vector<std::string> row;
     } cases[] = {
         // The phone's text runs on into the surname and stops at the surname's NUL.
-        { "phone runs into surname", RawRecord(20, '5'), RowOf({ std::string(20, '5'), std::string(12, '5') }) },
-        // 59 characters fit the cell with its terminator.
-        { "59 characters fit", RawRecord(59, 'a'),
-          RowOf({ std::string(59, 'a'), std::string(51, 'a'), std::string(21, 'a') }) },
+        { "phone runs into surname", RawRecord(20, '5'),
+          RowOf({ std::string(20, '5'), std::string(20 - kFieldSpecs[FIELD_SURNAME].offset, '5') }) },
+        // CELL_CHARS - 1 characters fit the cell with its terminator.
+        { "a cell's worth fits", RawRecord(CELL_CHARS - 1, 'a'),
+          RowOf({ std::string(CELL_CHARS - 1, 'a'),
+                  std::string(CELL_CHARS - 1 - kFieldSpecs[FIELD_SURNAME].offset, 'a'),
+                  std::string(CELL_CHARS - 1 - kFieldSpecs[FIELD_NAME].offset, 'a') }) },
         // The flat ends the record: its text stops there.
         { "flat at the end", MakeRecord({ "1", "", "", "", "", "", "", "" }), {} },
     };
     DirectoryRecord &last = cases[2].record;
     memset(last.flat, '7', sizeof last.flat);
-    cases[2].row = RowOf({ "1", "", "", "", "", "", "", "77777" });
+    cases[2].row = RowOf({ "1", "", "", "", "", "", "", std::string(sizeof last.flat, '7') });
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         LoadMatches({ c.record });
         CaughtBoxes().clear();
-        TypeInto(0, L"1");
+        TypeInto(FIELD_PHONE, L"1");
         Search();
         auto rows = ResultRows();
         ASSERT_EQ(1u, rows.size());
@@ -273,7 +290,7 @@ TEST_F(SearchTest, a_damaged_record_stops_the_search_with_two_boxes)
 {
     DirectoryRecord good = MakeRecord({ "1111111", "Хорошев" });
     DirectoryRecord later = MakeRecord({ "2222222", "Поздний" });
-    // Surname, name and patronymic all without their NUL: 89 letters do not fit a cell.
+    // Surname, name and patronymic all without their NUL: their letters together do not fit a cell.
     DirectoryRecord badSurname = MakeRecord({ "3333333" });
     memset(badSurname.surname, 'x', sizeof badSurname.surname + sizeof badSurname.name + sizeof badSurname.patronymic);
     struct Case {
@@ -281,7 +298,7 @@ TEST_F(SearchTest, a_damaged_record_stops_the_search_with_two_boxes)
         DirectoryRecord damaged;
         std::vector<std::vector<std::string>> rows;   // top first
     } cases[] = {
-        { "phone fails: no row for it", RawRecord(60, '9'), { RowOf({ "1111111", "Хорошев" }) } },
+        { "phone fails: no row for it", RawRecord(CELL_CHARS, '9'), { RowOf({ "1111111", "Хорошев" }) } },
         { "surname fails: its row stays with the phone only", badSurname,
           { RowOf({ "3333333" }), RowOf({ "1111111", "Хорошев" }) } },
     };
@@ -289,7 +306,7 @@ TEST_F(SearchTest, a_damaged_record_stops_the_search_with_two_boxes)
         SCOPED_TRACE(c.what);
         LoadMatches({ good, c.damaged, later });
         CaughtBoxes().clear();
-        TypeInto(0, L"1");
+        TypeInto(FIELD_PHONE, L"1");
         Search();
         std::vector<std::vector<std::string>> rows;
         for (const auto &row : ResultRows())
@@ -297,11 +314,11 @@ TEST_F(SearchTest, a_damaged_record_stops_the_search_with_two_boxes)
         EXPECT_EQ(c.rows, rows);
         EXPECT_EQ(2u, Fake().next) << "nothing is asked after the damaged record";
         ASSERT_EQ(2u, CaughtBoxes().size());
-        EXPECT_EQ(OUTPUT_ERROR, Utf8(CaughtBoxes()[0].text));
-        EXPECT_EQ("Ошибка", Utf8(CaughtBoxes()[0].caption));
+        EXPECT_EQ(OUTPUT_ERROR, Utf8FromWide(CaughtBoxes()[0].text));
+        EXPECT_EQ("Ошибка", Utf8FromWide(CaughtBoxes()[0].caption));
         EXPECT_EQ(g_viewer.mainWindow, CaughtBoxes()[0].owner);
-        EXPECT_EQ(Utf8(SystemText(ERROR_INSUFFICIENT_BUFFER)), Utf8(CaughtBoxes()[1].text));
-        EXPECT_EQ("Ошибка", Utf8(CaughtBoxes()[1].caption));
+        EXPECT_EQ(Utf8FromWide(SystemText(ERROR_INSUFFICIENT_BUFFER)), Utf8FromWide(CaughtBoxes()[1].text));
+        EXPECT_EQ("Ошибка", Utf8FromWide(CaughtBoxes()[1].caption));
         EXPECT_EQ(nullptr, CaughtBoxes()[1].owner);
     }
 }

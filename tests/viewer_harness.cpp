@@ -75,7 +75,7 @@ LRESULT CALLBACK CatchBoxes(int code, WPARAM wparam, LPARAM lparam)
                 box.text = TextOf(message);
             EnumChildWindows(dialog, CollectControl, reinterpret_cast<LPARAM>(&box));
             if (catcher.echo)
-                fprintf(stderr, "box: %s\n", Utf8(box.text).c_str());
+                fprintf(stderr, "box: %s\n", Utf8FromWide(box.text).c_str());
             catcher.boxes.push_back(box);
             if (box.isMessageBox)
                 PostMessageW(dialog, WM_COMMAND, IDOK, 0);
@@ -143,19 +143,12 @@ void SetFileDialogAnswer(const FileDialogAnswer &answer) { catcher.fileAnswer = 
 void BlockWindowClass(const std::wstring &className) { catcher.blockedClass = className; }
 void EchoCaughtBoxes(bool echo) { catcher.echo = echo; }
 
-std::string Ansi(const std::string &utf8)
-{
-    char out[4096] = {0};
-    WideCharToMultiByte(1251, 0, Wide(utf8).c_str(), -1, out, sizeof out - 1, NULL, NULL);
-    return out;
-}
-
 DirectoryRecord MakeRecord(const std::vector<std::string> &fields)
 {
     DirectoryRecord record;
     memset(&record, 0, sizeof record);
     for (size_t i = 0; i < fields.size() && i < RECORD_FIELDS; i++) {
-        std::string bytes = Ansi(fields[i]);
+        std::string bytes = Cp1251FromUtf8(fields[i]);
         char *field = reinterpret_cast<char *>(&record) + kFieldSpecs[i].offset;
         strncpy(field, bytes.c_str(), kFieldSpecs[i].longest);
     }

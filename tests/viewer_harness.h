@@ -37,9 +37,6 @@ void BlockWindowClass(const std::wstring &className);
 // Makes caught boxes be written to stderr as "box: <text>" in UTF-8 (for tests in a child process).
 void EchoCaughtBoxes(bool echo);
 
-// UTF-8 text as Windows-1251 bytes, the way records hold it.
-std::string Ansi(const std::string &utf8);
-
 // A record from eight UTF-8 fields, each cut to its width like the library's own records.
 DirectoryRecord MakeRecord(const std::vector<std::string> &fields);
 

@@ -17,7 +17,6 @@ set_target_properties(partial_dialbook PROPERTIES OUTPUT_NAME Dialbook PREFIX ""
 
 # In-process: kept out of bin/ so that no Dialbook.dll sits beside it; each case picks the library's folder.
 add_executable(viewer_tests
-    windows_text.cpp
     viewer_harness.cpp
     test_viewer_resources.cpp
     test_library_binding.cpp
@@ -27,33 +26,18 @@ add_executable(viewer_tests
     test_viewer_search.cpp
     ${PROJECT_SOURCE_DIR}/viewer/resources/velkor.rc
 )
-target_link_libraries(viewer_tests PRIVATE velkor_core GTest::gtest_main)
+target_link_libraries(viewer_tests PRIVATE velkor_core dialbook_support GTest::gtest_main)
 set_target_properties(viewer_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/viewer-tests)
 add_dependencies(viewer_tests partial_dialbook dialbook)
 dialbook_add_gtest(viewer_tests)
 set_tests_properties(viewer_tests PROPERTIES FIXTURES_REQUIRED viewer_display)
 
-# End to end: the driver runs from bin/, beside velkor.exe and Dialbook.dll, and copies them into
-# scratch folders under its working directory.
-add_executable(velkor_end_to_end
-    windows_text.cpp
-    velkor_driver.cpp
-    test_velkor_end_to_end.cpp
-)
-target_link_libraries(velkor_end_to_end PRIVATE GTest::gtest_main comctl32)
+# End to end: the driver (support/velkor_driver.h) runs from bin/, beside velkor.exe and Dialbook.dll,
+# and copies them into scratch folders under its working directory.
+add_executable(velkor_end_to_end test_velkor_end_to_end.cpp)
+target_link_libraries(velkor_end_to_end PRIVATE velkor_driver GTest::gtest_main)
 add_dependencies(velkor_end_to_end velkor dialbook)
 dialbook_add_gtest(velkor_end_to_end)
 # It answers another process's message boxes and dialogs by watching for them, so it runs alone: once,
 # on a fresh Wine prefix with other test programs running beside it, it saw none of the viewer's boxes.
 set_tests_properties(velkor_end_to_end PROPERTIES FIXTURES_REQUIRED viewer_display RUN_SERIAL ON)
-
-# Not a test: the 30000-row search measurement that scripts/measure-search runs (figures in docs/PERFORMANCE.md).
-add_executable(velkor_search_timing windows_text.cpp velkor_driver.cpp velkor_search_timing.cpp)
-target_link_libraries(velkor_search_timing PRIVATE comctl32)
-add_dependencies(velkor_search_timing velkor dialbook)
-
-# Not a test: scripts/check-package starts the unpacked zip's velkor.exe with it.
-add_executable(velkor_start_check windows_text.cpp velkor_driver.cpp velkor_start_check.cpp)
-target_compile_options(velkor_start_check PRIVATE -municode)
-target_link_options(velkor_start_check PRIVATE -municode)
-target_link_libraries(velkor_start_check PRIVATE comctl32)

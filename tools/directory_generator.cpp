@@ -8,13 +8,13 @@
 
 #include <string.h>
 
+#include "record_fields.h"
+#include "text_helpers.h"
+
 #define WEIGHT_SCALE      1000000u   /* weight of a list's first word is WEIGHT_SCALE / offset */
 #define SURNAME_OFFSET    10u        /* Zipf-like 1/(rank + offset): Иванов about 3%, the last about 0.1% */
 #define FIRST_NAME_OFFSET 8u
 #define STREET_OFFSET     30u
-#define FIELD_LONGEST     29u        /* longest text of a database name or street field */
-#define NUMBER_LONGEST    4u         /* longest text of a database house, building or flat field */
-#define PHONE_LONGEST     7u
 
 /* Shares of entries, per mille. */
 #define FEMALE_PER_MILLE        540   /* women among the people listed */
@@ -82,34 +82,17 @@ static uint32_t DrawWord(DirectoryGenerator *generator, const WordWeights *weigh
 
 /* ---------------------------------------------------------------- text */
 
-/* The Windows-1251 byte of a Unicode code point: Cyrillic А..я, Ё and ё; '?' for anything else. */
-static unsigned char Windows1251ForCodePoint(uint32_t code)
-{
-    if (code < 0x80)
-        return (unsigned char)code;
-    if (code >= 0x0410 && code <= 0x044F)
-        return (unsigned char)(0xC0 + (code - 0x0410));
-    if (code == 0x0401)
-        return 0xA8;
-    if (code == 0x0451)
-        return 0xB8;
-    return '?';
-}
-
+/* Converts a character at a time through the shared text helper: the tests convert their literals
+ * through the same code, so the two cannot disagree on a letter. */
 size_t ConvertToWindows1251(const char *utf8, char *out, size_t size)
 {
-    const unsigned char *p = (const unsigned char *)utf8;
+    const char *at = utf8, *end = utf8 + strlen(utf8);
     size_t n = 0;
     if (size == 0)
         return 0;
-    while (*p != 0 && n + 1 < size) {
-        uint32_t code = *p++;
-        int more = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : code >= 0xC0 ? 1 : 0;
-        if (more > 0)
-            code &= 0x3Fu >> more;
-        for (; more > 0 && (*p & 0xC0) == 0x80; more--)
-            code = (code << 6) | (*p++ & 0x3Fu);
-        out[n++] = (char)Windows1251ForCodePoint(more == 0 ? code : 0xFFFD);
+    while (at < end && n + 1 < size) {
+        int byte = Cp1251ByteOf(NextCodePoint(&at, end));
+        out[n++] = (char)(byte >= 0 ? byte : '?');
     }
     out[n] = '\0';
     return n;
@@ -301,21 +284,20 @@ static void PutSourceLine(LineWriter *writer, const GeneratedEntry *entry)
 /* phone;surname;name;patronymic;street;house;42;flat - each field cut to its longest text. */
 static void PutDatabaseLine(LineWriter *writer, const GeneratedEntry *entry)
 {
-    PutText(writer, entry->phone, PHONE_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, entry->surname, FIELD_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, entry->name, FIELD_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, entry->patronymic, FIELD_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, entry->street, FIELD_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, entry->house, NUMBER_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, DATABASE_BUILDING, NUMBER_LONGEST);
-    PutChar(writer, ';');
-    PutText(writer, entry->flat, NUMBER_LONGEST);
+    const char *texts[RECORD_FIELDS];
+    texts[FIELD_PHONE] = entry->phone;
+    texts[FIELD_SURNAME] = entry->surname;
+    texts[FIELD_NAME] = entry->name;
+    texts[FIELD_PATRONYMIC] = entry->patronymic;
+    texts[FIELD_STREET] = entry->street;
+    texts[FIELD_HOUSE] = entry->house;
+    texts[FIELD_BUILDING] = DATABASE_BUILDING;
+    texts[FIELD_FLAT] = entry->flat;
+    for (int field = 0; field < RECORD_FIELDS; field++) {
+        if (field > 0)
+            PutChar(writer, FIELD_SEPARATOR);
+        PutText(writer, texts[field], kFieldSpecs[field].longest);
+    }
 }
 
 size_t FormatDirectoryLine(const GeneratedEntry *entry, int output, char *line, size_t size)

@@ -30,7 +30,7 @@ typedef struct GeneratedEntry {
     char     surname[GENERATED_TEXT_MAX];      /* in the person's sex: Петров, Петрова */
     char     name[GENERATED_TEXT_MAX];         /* first name of the person's sex */
     char     patronymic[GENERATED_TEXT_MAX];   /* Сергеевич, Ильинична; empty for the few who give none */
-    char     street[GENERATED_TEXT_MAX];       /* rarely longer than the 29 bytes a database field holds */
+    char     street[GENERATED_TEXT_MAX];       /* rarely longer than a database field holds */
     char     house[8];                         /* 1..250, sometimes with a letter: 12а */
     char     flat[8];                          /* 1..400, or empty for a private house */
     char     district[GENERATED_TEXT_MAX];     /* listing only: text after one more ';' */

@@ -31,7 +31,7 @@ typedef struct MaleNameList {
 extern const WordList     kSurnames;      /* surnames in the male form: Иванов, Чайковский, Шевченко */
 extern const MaleNameList kMaleNames;     /* men's first names with patronymics */
 extern const WordList     kFemaleNames;   /* women's first names */
-extern const WordList     kStreets;       /* street names; the last few are longer than 29 bytes */
+extern const WordList     kStreets;       /* street names; the last few are longer than a database field holds */
 extern const WordList     kDistricts;     /* what a listing line may carry after the street */
 
 #endif /* DIRECTORY_WORDS_H */

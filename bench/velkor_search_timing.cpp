@@ -1,11 +1,13 @@
 // Measures how long velkor takes from the search button's press until its list holds 30000 rows,
-// on a database of 1,000,000 entries, 30000 of which match. Not a test: scripts/measure-search runs it.
+// on a database of 1,000,000 entries, 30000 of which match. bench/fill-bench runs it.
 #include <stdio.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "record_fields.h"
+#include "record_helpers.h"
 #include "velkor_driver.h"
 
 namespace {
@@ -26,8 +28,8 @@ std::vector<std::string> MeasurementDatabase()
         bool mark = i % 33 == 0 && marked < MATCHES;
         marked += mark ? 1 : 0;
         std::string surname = mark ? "Замеров" : surnames[i % 10];
-        lines.push_back(std::to_string(2000000 + i) + ";" + surname + ";Иван;Петрович;" + streets[i % 6] + ";" +
-                        std::to_string(i % 150 + 1) + ";;" + std::to_string(i % 300 + 1));
+        lines.push_back(JoinFields({std::to_string(2000000 + i), surname, "Иван", "Петрович", streets[i % 6],
+                                    std::to_string(i % 150 + 1), "", std::to_string(i % 300 + 1)}));
     }
     return lines;
 }
@@ -48,10 +50,10 @@ int main(int argc, char **argv)
         KillViewer(&run);
         return 1;
     }
-    printf("start-up: %s\n", Utf8(box.text).c_str());
+    printf("start-up: %s\n", Utf8FromWide(box.text).c_str());
     AnswerBox(box);
     ViewerControls controls = FindControls(main);
-    SetText(controls.edits[1], Wide("Замеров"));
+    SetText(controls.edits[FIELD_SURNAME], WideFromUtf8("Замеров"));
     std::vector<double> times;
     for (int r = 0; r < rounds; r++) {
         LARGE_INTEGER frequency, start, end;

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <thread>
 
+#include "record_fields.h"
+
 namespace {
 
 struct Search {
@@ -97,14 +99,8 @@ std::wstring MakeScratchFolder(const std::wstring &name, bool withLibrary)
 void WriteDatabase(const std::wstring &path, const std::vector<std::string> &lines)
 {
     std::string bytes;
-    for (const std::string &line : lines) {
-        std::wstring wide = Wide(line);
-        std::string ansi(wide.size() + 1, '\0');
-        int n = WideCharToMultiByte(1251, 0, wide.c_str(), static_cast<int>(wide.size()), &ansi[0],
-                                    static_cast<int>(ansi.size()), NULL, NULL);
-        ansi.resize(n > 0 ? n : 0);
-        bytes += ansi + "\r\n";
-    }
+    for (const std::string &line : lines)
+        bytes += Cp1251FromUtf8(line) + "\r\n";
     std::ofstream out(path.c_str(), std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -249,7 +245,7 @@ std::vector<ForeignBox> SearchFor(const ViewerRun &run, const ViewerControls &co
                                   const std::vector<std::string> &fields)
 {
     for (size_t i = 0; i < controls.edits.size(); i++)
-        SetText(controls.edits[i], i < fields.size() ? Wide(fields[i]) : L"");
+        SetText(controls.edits[i], i < fields.size() ? WideFromUtf8(fields[i]) : L"");
     return PressAndAnswer(run, controls.search);
 }
 
@@ -267,11 +263,11 @@ ViewerControls FindControls(HWND main)
             controls.list = child;
         else if (cls == L"Edit")
             controls.edits.push_back(child);
-        else if (text == Wide("Загрузить базу"))
+        else if (text == WideFromUtf8("Загрузить базу"))
             controls.load = child;
-        else if (text == Wide("Поиск"))
+        else if (text == WideFromUtf8("Поиск"))
             controls.search = child;
-        else if (text == Wide("Выход"))
+        else if (text == WideFromUtf8("Выход"))
             controls.exit = child;
     }
     std::sort(controls.edits.begin(), controls.edits.end(), [](HWND a, HWND b) {
@@ -335,7 +331,7 @@ std::vector<std::vector<std::wstring>> ReadRows(const ViewerRun &run, HWND list)
     int count = RowCount(list);
     for (int r = 0; r < count; r++) {
         std::vector<std::wstring> row;
-        for (int c = 0; c < 8; c++) {
+        for (int c = 0; c < RECORD_FIELDS; c++) {
             LVITEMW item = {};
             item.iSubItem = c;
             item.pszText = reinterpret_cast<wchar_t *>(remote.address + sizeof(LVITEMW));

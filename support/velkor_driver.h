@@ -1,7 +1,7 @@
 // velkor_driver.h - drives the built velkor.exe from another process: a scratch folder to run it in,
 // its windows and message boxes found by process, its controls read and pressed.
-#ifndef VELKOR_DRIVER_H
-#define VELKOR_DRIVER_H
+#ifndef SUPPORT_VELKOR_DRIVER_H
+#define SUPPORT_VELKOR_DRIVER_H
 
 #include <windows.h>
 
@@ -34,7 +34,7 @@ std::wstring BuildFolder();
 // An empty scratch folder named name under the working directory, holding a copy of velkor.exe and,
 // when withLibrary, of Dialbook.dll.
 std::wstring MakeScratchFolder(const std::wstring &name, bool withLibrary);
-// Writes lines (UTF-8 fields joined by ';') to path as Windows-1251 with CR LF.
+// Writes lines (UTF-8 fields joined by FIELD_SEPARATOR) to path as Windows-1251 with CR LF.
 void WriteDatabase(const std::wstring &path, const std::vector<std::string> &lines);
 
 // Starts folder\velkor.exe with folder as its working directory.
@@ -76,4 +76,4 @@ int RowCount(HWND list);
 std::vector<std::vector<std::wstring>> ReadRows(const ViewerRun &run, HWND list);
 std::vector<std::wstring> ReadColumnTitles(const ViewerRun &run, HWND list);
 
-#endif // VELKOR_DRIVER_H
+#endif // SUPPORT_VELKOR_DRIVER_H

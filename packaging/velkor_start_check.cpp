@@ -19,7 +19,7 @@ int wmain(int argc, wchar_t **argv)
     const std::wstring expected = L"Количество элементов: " + std::wstring(argv[2]);
     ViewerRun run;
     if (!StartViewer(folder, &run)) {
-        fprintf(stderr, "velkor.exe did not start from %s\n", Utf8(folder).c_str());
+        fprintf(stderr, "velkor.exe did not start from %s\n", Utf8FromWide(folder).c_str());
         return 1;
     }
     ForeignBox box;
@@ -29,11 +29,11 @@ int wmain(int argc, wchar_t **argv)
         KillViewer(&run);
         return 1;
     }
-    printf("velkor.exe: \"%s\" under \"%s\"\n", Utf8(box.text).c_str(), Utf8(box.caption).c_str());
+    printf("velkor.exe: \"%s\" under \"%s\"\n", Utf8FromWide(box.text).c_str(), Utf8FromWide(box.caption).c_str());
     AnswerBox(box);
     int ok = box.text == expected && box.caption == L"База данных загружена!";
     if (!ok)
-        fprintf(stderr, "expected \"%s\" under \"База данных загружена!\"\n", Utf8(expected).c_str());
+        fprintf(stderr, "expected \"%s\" under \"База данных загружена!\"\n", Utf8FromWide(expected).c_str());
     Press(FindControls(main).exit);
     int status = WaitForExit(&run);
     if (status != 0) {
