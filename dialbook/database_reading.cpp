@@ -2,8 +2,9 @@
  * cannot fit in the memory the process has left is refused before anything else. A small file is
  * read and packed a chunk at a time on the caller's thread. A large one is read as two halves at
  * once, the second on a thread of its own, each packed into segments of its own that join in file
- * order: reading fresh memory and packing it are most of the time an open takes, and two cores do
- * them in about half the time. Defines LoadDatabaseStore.
+ * order: bringing fresh memory into being and packing it are most of the time an open takes, and
+ * two cores do them in about half the time natively (docs/PERFORMANCE.md has the figures of each
+ * build). Defines LoadDatabaseStore.
  */
 #include "database_parser.h"
 #include "key_matching.h"
@@ -26,7 +27,8 @@ typedef struct PartJob {
     const unsigned char *fold;              /* the store's case folding, for the filters */
     SegmentList          list;              /* receives the records */
     uint64_t             start;             /* first byte to read */
-    uint64_t             middle;            /* first part: stop after the first newline at or past middle - 1; 0: read to the end */
+    uint64_t             stop_at;           /* the first part of two stops after the first newline at or past
+                                               stop_at - 1; a part read to the file's end has its size */
     uint64_t             size;              /* the file's size when it was opened */
     int                  skip_first_line;   /* second part: the line it starts in belongs to the first part */
     int                  ok;                /* out: 1 when the part is complete */
@@ -46,8 +48,8 @@ static int TrimChunk(PartJob *job, const char *chunk, size_t got, uint64_t offse
         *from = newline + 1;
         *length = (size_t)(chunk + got - *from);
     }
-    if (job->middle != 0 && offset + got >= job->middle) {
-        size_t skip = job->middle - 1 > offset ? (size_t)(job->middle - 1 - offset) : 0;
+    if (job->stop_at < job->size && offset + got >= job->stop_at) {
+        size_t skip = job->stop_at - 1 > offset ? (size_t)(job->stop_at - 1 - offset) : 0;
         const char *newline = skip < got ? (const char *)memchr(chunk + skip, '\n', got - skip) : NULL;
         if (newline != NULL) {
             *length = (size_t)(newline + 1 - *from);
@@ -66,7 +68,7 @@ static void PackPart(void *argument)
     if (!job->ok)
         return;
     /* Job 0 of two packs the lines that start before the middle; the last of them keeps a record's text at most past it. */
-    uint64_t end_offset = job->middle != 0 ? job->middle + RECORD_TEXT_MAX : job->size;
+    uint64_t end_offset = job->stop_at < job->size ? job->stop_at + RECORD_TEXT_MAX : job->size;
     Packer packer;
     int begun = 0, last = 0;
     for (uint64_t offset = job->start; job->ok && !last && offset < job->size;) {
@@ -99,17 +101,18 @@ static int PackParts(PlatformFile *file, uint64_t size, DatabaseStore *store)
         jobs[p].file = file;
         jobs[p].fold = store->fold;
         jobs[p].size = size;
+        jobs[p].stop_at = size;
     }
     PlatformThread second;
     int parallel = 0;
     if (size >= PARALLEL_MIN_BYTES) {
         uint64_t middle = size / 2;
-        jobs[0].middle = middle;
+        jobs[0].stop_at = middle;
         jobs[1].start = middle - 1;
         jobs[1].skip_first_line = 1;
         parallel = PlatformStartThread(&second, PackPart, &jobs[1]);
         if (!parallel)
-            jobs[0].middle = 0;   /* all of it on this thread, as for a small file */
+            jobs[0].stop_at = size;   /* all of it on this thread, as for a small file */
     }
     PackPart(&jobs[0]);
     if (parallel)
