@@ -165,6 +165,7 @@ int LoadDatabaseStore(const DirectoryPathChar *path, DatabaseStore *store)
     store->count = 0;
     for (size_t s = 0; s < store->list.count; s++)
         store->count += store->list.segments[s].count;
+    CountTextBytes(store);
     if (!ok || store->count > (size_t)INT_MAX) {
         FreeDatabaseStore(store);
         return 0;

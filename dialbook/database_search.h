@@ -54,10 +54,6 @@ typedef int SameKeyFn(const KeyCopy *copy, const DirectoryRecord *key);
 int SameKeySse2(const KeyCopy *copy, const DirectoryRecord *key);
 int SameKeyGeneric(const KeyCopy *copy, const DirectoryRecord *key);
 
-/* The key field whose filter rules out most records: the one whose key decides the most bits of
- * its filter, the first of those that decide as many; -1 when the key decides none. */
-int PickFilterField(const CompiledKey *key);
-
 /* Starts the cursor from record number next, with nothing gathered. */
 void RestartCursor(SearchCursor *cursor, size_t next);
 

@@ -1,25 +1,10 @@
 /* database_search_generic.cpp - the search built for any processor, without SSE2 or prefetch
  * instructions on every target (x86-64 included, so that it runs under test everywhere), and the
- * helpers both builds share. Defines PickFilterField, RestartCursor, NoteKey, FindNextMatchGeneric
- * and SameKeyGeneric.
+ * helpers both builds share. Defines RestartCursor, NoteKey, FindNextMatchGeneric and SameKeyGeneric.
  */
 #include "database_search.h"
 
 #include <string.h>
-
-int PickFilterField(const CompiledKey *key)
-{
-    int best = -1;
-    int best_bits = 0;
-    for (int i = 0; i < key->count; i++) {
-        int bits = __builtin_popcount(key->fields[i].filter_mask);
-        if (bits > best_bits) {
-            best = i;
-            best_bits = bits;
-        }
-    }
-    return best;
-}
 
 void RestartCursor(SearchCursor *cursor, size_t next)
 {

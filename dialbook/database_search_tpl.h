@@ -8,6 +8,7 @@
  * a record at a time. Every function here but the two named is static.
  */
 #include <string.h>
+#include "byte_masks.h"
 
 #if SEARCH_SSE2
 #include <emmintrin.h>
@@ -193,6 +194,297 @@ static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold
     return 1;
 }
 
+/* ---------------------------------------------------------------- scanning for a run */
+
+/* How far ahead of the text it reads a scan with dense candidates asks for the records' arrays. */
+#define RECORDS_AHEAD_BYTES 4096
+
+/* A scan looks at the text 64 places at a time: for each place, whether the first of its compared
+ * bytes passes the first byte set there and, for a run of more than one byte, the second passes the
+ * second set where it stands, and the third set the third byte where the scan compares one. The first
+ * two sets need one test (a digit, a letter of either case) or two (Е, е, Ё and ё); the loop is built
+ * for each count, kFirst and kSecond (0: no second byte), and with a third byte or without (kThird),
+ * so that no test is made in vain. */
+
+/* The lowest of the places in the run that the scan compares: the one its reads start from. */
+static inline size_t LowestComparedPlace(const LiteralScan *scan)
+{
+    size_t lowest = scan->first_at < scan->second_at ? scan->first_at : scan->second_at;
+    return scan->third_at < lowest ? scan->third_at : lowest;
+}
+
+#if SEARCH_SSE2
+
+/* The byte sets' tests, each test's byte in every lane. */
+typedef struct PairTests {
+    __m128i first_or[BYTE_SET_TESTS], first_want[BYTE_SET_TESTS];
+    __m128i second_or[BYTE_SET_TESTS], second_want[BYTE_SET_TESTS];
+    __m128i third_or[BYTE_SET_TESTS], third_want[BYTE_SET_TESTS];
+    size_t  first_distance, second_distance, third_distance;   /* from the lowest compared place */
+    int     rare_first;                                        /* the scan's rare_first */
+} PairTests;
+
+static inline void MakePairTests(const LiteralScan *scan, PairTests *tests)
+{
+    for (int t = 0; t < BYTE_SET_TESTS; t++) {
+        tests->first_or[t] = _mm_set1_epi8((char)scan->first.or_bits[t]);
+        tests->first_want[t] = _mm_set1_epi8((char)scan->first.want[t]);
+        tests->second_or[t] = _mm_set1_epi8((char)scan->second.or_bits[t]);
+        tests->second_want[t] = _mm_set1_epi8((char)scan->second.want[t]);
+        tests->third_or[t] = _mm_set1_epi8((char)scan->third.or_bits[t]);
+        tests->third_want[t] = _mm_set1_epi8((char)scan->third.want[t]);
+    }
+    size_t lowest = LowestComparedPlace(scan);
+    tests->first_distance = scan->first_at - lowest;
+    tests->second_distance = scan->second_at - lowest;
+    tests->third_distance = scan->third_at - lowest;
+    tests->rare_first = scan->rare_first;
+}
+
+/* 0xFF in each byte of the 16 at p that the set passes. */
+template <int kTests>
+static inline __m128i InSet(const unsigned char *p, const __m128i or_bits[BYTE_SET_TESTS],
+                            const __m128i want[BYTE_SET_TESTS])
+{
+    __m128i v = _mm_loadu_si128((const __m128i *)(const void *)p);
+    __m128i in = _mm_cmpeq_epi8(_mm_or_si128(v, or_bits[0]), want[0]);
+    if (kTests == 2)
+        in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_or_si128(v, or_bits[1]), want[1]));
+    return in;
+}
+
+/* 0xFF at each of the 16 places from p where the second and third compared bytes pass, and the first
+ * as in. */
+template <int kSecond, int kThird>
+static inline __m128i PlacesIn16(__m128i in, const unsigned char *p, const PairTests *t)
+{
+    if (kSecond != 0)
+        in = _mm_and_si128(in, InSet<kSecond>(p + t->second_distance, t->second_or, t->second_want));
+    if (kThird != 0)
+        in = _mm_and_si128(in, InSet<2>(p + t->third_distance, t->third_or, t->third_want));
+    return in;
+}
+
+/* Bit i set where the compared bytes pass at place p + i, for the 64 places from p (p the lowest
+ * compared place). Where the first, rarest byte is rare, it is compared in all four blocks first, and
+ * a block where it stands nowhere ends there, as most do; where it is common, that test would go
+ * either way and cost more than it saves. Reads the 64 bytes from p and as many beyond each compared
+ * byte's distance. */
+template <int kFirst, int kSecond, int kThird>
+static inline uint64_t PlacesIn64(const unsigned char *p, const PairTests *t)
+{
+    const unsigned char *first = p + t->first_distance;
+    __m128i in0 = InSet<kFirst>(first, t->first_or, t->first_want);
+    __m128i in1 = InSet<kFirst>(first + 16, t->first_or, t->first_want);
+    __m128i in2 = InSet<kFirst>(first + 32, t->first_or, t->first_want);
+    __m128i in3 = InSet<kFirst>(first + 48, t->first_or, t->first_want);
+    if (kSecond != 0 && t->rare_first &&
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(in0, in1), _mm_or_si128(in2, in3))) == 0)
+        return 0;
+    if (kSecond != 0) {
+        in0 = PlacesIn16<kSecond, kThird>(in0, p, t);
+        in1 = PlacesIn16<kSecond, kThird>(in1, p + 16, t);
+        in2 = PlacesIn16<kSecond, kThird>(in2, p + 32, t);
+        in3 = PlacesIn16<kSecond, kThird>(in3, p + 48, t);
+    }
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(in0, in1), _mm_or_si128(in2, in3))) == 0)
+        return 0;
+    uint32_t low = (uint32_t)_mm_movemask_epi8(in0) | (uint32_t)_mm_movemask_epi8(in1) << 16;
+    uint32_t high = (uint32_t)_mm_movemask_epi8(in2) | (uint32_t)_mm_movemask_epi8(in3) << 16;
+    return (uint64_t)low | (uint64_t)high << 32;
+}
+
+#else
+
+/* The byte sets' tests, each test's byte in every byte of a 64-bit word. */
+typedef struct PairTests {
+    uint64_t first_or[BYTE_SET_TESTS], first_want[BYTE_SET_TESTS];
+    uint64_t second_or[BYTE_SET_TESTS], second_want[BYTE_SET_TESTS];
+    uint64_t third_or[BYTE_SET_TESTS], third_want[BYTE_SET_TESTS];
+    size_t   first_distance, second_distance, third_distance;   /* from the lowest compared place */
+} PairTests;
+
+static inline void MakePairTests(const LiteralScan *scan, PairTests *tests)
+{
+    const uint64_t ones = 0x0101010101010101ull;
+    for (int t = 0; t < BYTE_SET_TESTS; t++) {
+        tests->first_or[t] = ones * scan->first.or_bits[t];
+        tests->first_want[t] = ones * scan->first.want[t];
+        tests->second_or[t] = ones * scan->second.or_bits[t];
+        tests->second_want[t] = ones * scan->second.want[t];
+        tests->third_or[t] = ones * scan->third.or_bits[t];
+        tests->third_want[t] = ones * scan->third.want[t];
+    }
+    size_t lowest = LowestComparedPlace(scan);
+    tests->first_distance = scan->first_at - lowest;
+    tests->second_distance = scan->second_at - lowest;
+    tests->third_distance = scan->third_at - lowest;
+}
+
+/* Bit i set for each byte i of the 8 at p that the set passes. */
+template <int kTests>
+static inline uint64_t InSet(const unsigned char *p, const uint64_t or_bits[BYTE_SET_TESTS],
+                             const uint64_t want[BYTE_SET_TESTS])
+{
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    uint64_t in = ZeroByteBits((v | or_bits[0]) ^ want[0]);
+    if (kTests == 2)
+        in |= ZeroByteBits((v | or_bits[1]) ^ want[1]);
+    return in;
+}
+
+/* Bit i set where the compared bytes pass at place p + i, for the 64 places from p, eight at a
+ * time. Reads the 64 bytes from p and as many beyond each compared byte's distance. */
+template <int kFirst, int kSecond, int kThird>
+static inline uint64_t PlacesIn64(const unsigned char *p, const PairTests *t)
+{
+    uint64_t places = 0;
+    for (int w = 0; w < 64; w += 8) {
+        uint64_t in = InSet<kFirst>(p + w + t->first_distance, t->first_or, t->first_want);
+        if (kSecond != 0)
+            in &= InSet<kSecond>(p + w + t->second_distance, t->second_or, t->second_want);
+        if (kThird != 0)
+            in &= InSet<2>(p + w + t->third_distance, t->third_or, t->third_want);
+        places |= in << w;
+    }
+    return places;
+}
+
+#endif
+
+/* Moves *i, a record of the segment whose text starts at *at, on to the record whose text holds
+ * offset: a search by halves over the blocks' offsets from *i's block on (widened by doubling first,
+ * so a near record costs few steps), then the records of one block. */
+static void RecordHolding(const DatabaseSegment *segment, size_t offset, size_t *i, size_t *at)
+{
+    size_t blocks = (segment->count + (1u << BLOCK_SHIFT) - 1) >> BLOCK_SHIFT;
+    size_t low = *i >> BLOCK_SHIFT, step = 1;
+    if (low + 1 < blocks && segment->block_offsets[low + 1] <= offset) {
+        size_t high = low + 1;
+        while (high < blocks && segment->block_offsets[high] <= offset) {
+            low = high;
+            high += step;
+            step *= 2;
+        }
+        if (high > blocks)
+            high = blocks;
+        while (high - low > 1) {
+            size_t middle = low + (high - low) / 2;
+            if (segment->block_offsets[middle] <= offset)
+                low = middle;
+            else
+                high = middle;
+        }
+        *i = low << BLOCK_SHIFT;
+        *at = segment->block_offsets[low];
+    }
+    while (*at + segment->shapes[*i].end[RECORD_FIELDS - 1] <= offset) {
+        *at += segment->shapes[*i].end[RECORD_FIELDS - 1];
+        (*i)++;
+    }
+}
+
+/* Tries the record that holds the scan's run at place, when the run is there whole: *matched set
+ * when the record passes the key, and in any case the place the scan goes on from (past the record,
+ * or the key field's start when the run stood before it). *i and *at are a record of the segment at
+ * or before place and where its text starts, moved on to the record tried. */
+static inline size_t TryRunAt(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                              size_t place, size_t *i, size_t *at, int *matched)
+{
+    const LiteralScan *scan = &key->scan;
+    if (!FoldedEqual(scan->run, (const unsigned char *)segment->text + place, scan->length, fold) ||
+        !OtherRunsNear(scan, key->fields[scan->key_field].text, (const unsigned char *)segment->text,
+                       segment->text_room, place, fold))
+        return place + 1;
+    RecordHolding(segment, place, i, at);
+    const KeyField *k = &key->fields[scan->key_field];
+    const RecordShape *shape = &segment->shapes[*i];
+    size_t field_start = *at + FieldStart(k, shape);
+    if (place < field_start)
+        return field_start;
+    if (place + scan->length <= *at + shape->end[k->field] && RecordMatches(key, fold, segment->text + *at, shape)) {
+        *matched = 1;
+        return place;
+    }
+    *at += shape->end[RECORD_FIELDS - 1];
+    (*i)++;
+    return *at;
+}
+
+/* Tries the segment's records from the cursor on whose key field holds the scan's run, in file order:
+ * 1 with *found set and the cursor past it, or 0. Each record is tried once, however often the run
+ * stands in it; the text is read 64 places at a time (PlacesIn64), each place found tried in turn. */
+template <int kFirst, int kSecond, int kThird>
+static int ScanSegment(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                       SearchCursor *cursor, FoundRecord *found)
+{
+    const LiteralScan *scan = &key->scan;
+    size_t i = cursor->next - segment->first;
+    if (i >= segment->count || segment->text_room < scan->length)
+        return 0;
+    PairTests tests;
+    MakePairTests(scan, &tests);
+    const unsigned char *compared = (const unsigned char *)segment->text + LowestComparedPlace(scan);
+    size_t at = RecordOffset(segment, i);
+    size_t from = at;                                       /* the first place still to try */
+    size_t last = segment->text_room - scan->length + 1;   /* the places a run can start at */
+    /* Where the records of the text ahead are likely to be: records stand in their text's order at a
+     * steady density, so the record at a text offset is about offset * records / text bytes. */
+    double records_a_byte = (double)segment->count / (double)segment->text_room;
+    for (size_t p = from; p < last; p += 64) {
+        if (scan->ask_for_records) {   /* dense candidates: their records' arrays asked for ahead of them */
+            size_t ahead = (size_t)((double)(p + RECORDS_AHEAD_BYTES) * records_a_byte);
+            if (ahead < segment->count) {
+                ASK_FOR(&segment->shapes[ahead]);
+                ASK_FOR(&segment->block_offsets[ahead >> BLOCK_SHIFT]);
+            }
+        }
+        for (uint64_t places = PlacesIn64<kFirst, kSecond, kThird>(compared + p, &tests); places != 0;
+             places &= places - 1) {
+            size_t place = p + LowestBit64(places);
+            if (place < from)
+                continue;
+            if (place >= last)
+                return 0;
+            int matched = 0;
+            from = TryRunAt(segment, fold, key, place, &i, &at, &matched);
+            if (matched) {
+                found->text = segment->text + at;
+                found->shape = &segment->shapes[i];
+                cursor->next = segment->first + i + 1;
+                return 1;
+            }
+        }
+        if (from > p + 64)
+            p = from - 64;   /* the next block starts where the scan goes on */
+    }
+    return 0;
+}
+
+/* The number of tests a byte set needs: 1 when its second repeats its first. */
+static inline int SetTests(const ByteSet *set)
+{
+    return set->or_bits[1] == set->or_bits[0] && set->want[1] == set->want[0] ? 1 : 2;
+}
+
+/* ScanSegment, built for the scan's tests. */
+static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                      SearchCursor *cursor, FoundRecord *found)
+{
+    typedef int ScanFn(const DatabaseSegment *, const unsigned char[256], CompiledKey *, SearchCursor *, FoundRecord *);
+    static ScanFn *const kScans[2][2][3] = {
+        {{ScanSegment<1, 0, 0>, ScanSegment<1, 1, 0>, ScanSegment<1, 2, 0>},
+         {ScanSegment<2, 0, 0>, ScanSegment<2, 1, 0>, ScanSegment<2, 2, 0>}},
+        {{ScanSegment<1, 0, 0>, ScanSegment<1, 1, 1>, ScanSegment<1, 2, 1>},
+         {ScanSegment<2, 0, 0>, ScanSegment<2, 1, 1>, ScanSegment<2, 2, 1>}},
+    };
+    const LiteralScan *scan = &key->scan;
+    int second = scan->first_at == scan->second_at ? 0 : SetTests(&scan->second);
+    int third = scan->third_at != scan->second_at;
+    return kScans[third][SetTests(&scan->first) - 1][second](segment, fold, key, cursor, found);
+}
+
 /* ---------------------------------------------------------------- every record */
 
 /* Tests every record of the segment from the cursor on, keeping its text offset as it goes; 1 with
@@ -275,6 +567,17 @@ static void UnpackRecord(const FoundRecord *found, DirectoryRecord *result)
             end[RECORD_FIELDS - 1] - end[RECORD_FIELDS - 2]);
 }
 
+/* The segment's next match from the cursor on, found the key's way: 1 with *found set, or 0. */
+static int FindIn(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                  SearchCursor *cursor, FoundRecord *found)
+{
+    if (key->way == WAY_FILTER)
+        return FindFiltered(segment, fold, key, cursor, found);
+    if (key->way == WAY_SCAN)
+        return FindByScan(segment, fold, key, cursor, found);
+    return FindScanning(segment, fold, key, cursor, found);
+}
+
 int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCursor *cursor, DirectoryRecord *result)
 {
     FoundRecord found;
@@ -287,8 +590,7 @@ int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCur
         }
         if (cursor->next < segment->first)
             cursor->next = segment->first;
-        if (segment->count > 0 && (key->filter >= 0 ? FindFiltered(segment, store->fold, key, cursor, &found)
-                                                    : FindScanning(segment, store->fold, key, cursor, &found))) {
+        if (segment->count > 0 && FindIn(segment, store->fold, key, cursor, &found)) {
             UnpackRecord(&found, result);
             return 1;
         }

@@ -1,6 +1,7 @@
 /* database_store.cpp - the store's bookkeeping: making segments and their blocks, storing a record,
- * giving back what a finished segment did not use, joining lists and releasing them. Defines
- * AddSegment, StoreRecord, CloseSegment, JoinSegments, FreeSegments and FreeDatabaseStore.
+ * giving back what a finished segment did not use, joining lists and releasing them, and counting a
+ * sample of the text's bytes. Defines AddSegment, StoreRecord, CloseSegment, JoinSegments,
+ * FreeSegments, CountTextBytes and FreeDatabaseStore.
  */
 #include "database_store.h"
 #include "library_switches.h"
@@ -144,6 +145,26 @@ void FreeSegments(SegmentList *list)
     }
     free(list->segments);
     memset(list, 0, sizeof *list);
+}
+
+void CountTextBytes(DatabaseStore *store)
+{
+    memset(store->byte_counts, 0, sizeof store->byte_counts);
+    store->sampled_bytes = 0;
+    store->text_bytes = 0;
+    for (size_t s = 0; s < store->list.count; s++) {
+        const DatabaseSegment *segment = &store->list.segments[s];
+        size_t length = segment->text_room;   /* a closed segment's room is its text */
+        store->text_bytes += length;
+        size_t windows = length <= TEXT_SAMPLE_WINDOWS * TEXT_SAMPLE_BYTES ? 1 : TEXT_SAMPLE_WINDOWS;
+        size_t window = windows == 1 ? length : TEXT_SAMPLE_BYTES;
+        for (size_t w = 0; w < windows; w++) {
+            const unsigned char *text = (const unsigned char *)segment->text + (length - window) / windows * w;
+            for (size_t i = 0; i < window; i++)
+                store->byte_counts[text[i]]++;
+            store->sampled_bytes += (uint32_t)window;
+        }
+    }
 }
 
 void FreeDatabaseStore(DatabaseStore *store)

@@ -60,7 +60,14 @@ typedef struct DatabaseStore {
     SegmentList   list;                      /* the records, in file order */
     size_t        count;                     /* records in all segments */
     unsigned char fold[256];                 /* byte -> the form comparisons use */
+    uint64_t      text_bytes;                /* bytes of text in all segments */
+    uint32_t      byte_counts[256];          /* how often each byte occurs in a sample of the text */
+    uint32_t      sampled_bytes;             /* bytes in that sample */
 } DatabaseStore;
+
+/* Windows of the text that CountTextBytes reads in each segment, and their size. */
+#define TEXT_SAMPLE_WINDOWS 16
+#define TEXT_SAMPLE_BYTES   1024
 
 /* 32 bytes of 0xFF, then 32 of 0: kKeepBytes + 32 - length masks a 32-byte block to its first length bytes. */
 extern const unsigned char kKeepBytes[64];
@@ -128,6 +135,11 @@ int JoinSegments(SegmentList *to, SegmentList *from, size_t first);
 
 /* Releases every segment of list and empties it. */
 void FreeSegments(SegmentList *list);
+
+/* Adds up the store's text and counts its bytes in a sample of each segment's text: all of it, or
+ * TEXT_SAMPLE_WINDOWS windows spread over it, so that a search can tell how often a byte occurs
+ * without reading the text. */
+void CountTextBytes(DatabaseStore *store);
 
 /* Releases everything store holds and empties it. */
 void FreeDatabaseStore(DatabaseStore *store);

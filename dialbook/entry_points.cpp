@@ -3,6 +3,7 @@
  */
 #include "database_search.h"
 #include "library_switches.h"
+#include "search_way.h"
 #include "sse2_choice.h"
 
 #include <string.h>
@@ -57,7 +58,7 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL SearchInDatabase(DirectoryRecord *re
     if (!g_state.key_ready || !g_state.same_key(&g_state.key_copy, key)) {   /* asked on every call */
         NoteKey(&g_state.key_copy, key);
         CompileKey(key, g_state.store.fold, &g_state.key);
-        g_state.key.filter = PickFilterField(&g_state.key);
+        ChooseSearchWay(&g_state.store, &g_state.key);
         g_state.key_ready = 1;
         RestartCursor(&g_state.cursor, g_state.cursor.next);   /* what was gathered was for the old key */
     }

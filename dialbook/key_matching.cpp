@@ -60,6 +60,7 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
     const unsigned char *bytes = (const unsigned char *)key;
     compiled->count = 0;
     compiled->memo_field = -1;
+    compiled->memo_asked = compiled->memo_found = 0;
     compiled->first_field = RECORD_FIELDS - 1;
     compiled->last_field = 0;
     for (int i = 0; i < RECORD_FIELDS; i++) {
@@ -162,8 +163,10 @@ static inline int RememberedMatchIn(size_t n, CompiledKey *key, const KeyField *
     size_t differ = 0;
     for (size_t w = 0; w < n; w++)
         differ |= slot->words[w] ^ words[w];
-    if (slot->length == length && differ == 0)
+    if (slot->length == length && differ == 0) {
+        key->memo_found++;
         return slot->verdict;
+    }
     int verdict = PatternMatches(k, text, length, fold);
     memcpy(slot->words, words, n * sizeof(size_t));
     slot->length = (uint8_t)length;
@@ -183,5 +186,9 @@ int PatternFieldMatches(CompiledKey *key, int i, const unsigned char fold[256], 
                         size_t length)
 {
     const KeyField *k = &key->fields[i];
-    return i == key->memo_field ? RememberedMatch(key, k, text, length, fold) : PatternMatches(k, text, length, fold);
+    if (i != key->memo_field)
+        return PatternMatches(k, text, length, fold);
+    if (++key->memo_asked == MEMO_TRIAL && key->memo_found < MEMO_TRIAL / MEMO_FEW)
+        key->memo_field = -1;   /* the texts do not repeat: the table is only a cost */
+    return RememberedMatch(key, k, text, length, fold);
 }

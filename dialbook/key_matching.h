@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 #include "database_store.h"
+#include "literal_scan.h"
 
 enum FieldTest {
     FIELD_PREFIX,    /* the record's field starts with the key text */
@@ -31,11 +32,15 @@ typedef struct KeyField {
 } KeyField;
 
 /* Directory fields repeat: the same surname or street stands in thousands of records. So the
- * verdicts of one pattern are kept for the field texts last seen, in a small table by hash. */
+ * verdicts of one pattern are kept for the field texts last seen, in a small table by hash. A field
+ * whose texts do not repeat (the phone) would only pay for the table: a search that finds fewer
+ * than one verdict in MEMO_FEW of its first MEMO_TRIAL there stops keeping them. */
 #define MEMO_BITS 13
 #define MEMO_SLOTS (1 << MEMO_BITS)
 #define MEMO_UNUSED 0xFF
 #define MEMO_WORDS (32 / sizeof(size_t))   /* a field's longest text, in machine words */
+#define MEMO_TRIAL 4096
+#define MEMO_FEW   8
 
 typedef struct MemoSlot {
     size_t        words[MEMO_WORDS];      /* the field's text, zero past its length in the words its length counts */
@@ -43,10 +48,21 @@ typedef struct MemoSlot {
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;
 
+/* How a search finds the records it tries. */
+enum SearchWay {
+    WAY_FILTER = 1,   /* the filter column of key field `filter` picks them */
+    WAY_SCAN,         /* a scan of the text for `scan`'s run of literal bytes picks them */
+    WAY_WALK          /* every record is tried */
+};
+
 typedef struct CompiledKey {
     int      count;                       /* non-empty key fields */
+    int      way;                         /* a SearchWay */
     int      filter;                      /* the key field whose filter picks candidates, or -1 */
+    LiteralScan scan;                     /* the run a scan looks for, when way is WAY_SCAN */
     int      memo_field;                  /* the pattern field whose verdicts are kept, or -1 */
+    uint32_t memo_asked;                  /* verdicts looked for in the memo so far, */
+    uint32_t memo_found;                  /* and found there */
     int      first_field;                 /* the lowest and highest field numbers the key tests */
     int      last_field;
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
@@ -79,6 +95,35 @@ static inline int FoldedEqual(const unsigned char *key, const unsigned char *tex
     for (size_t i = 0; i < length; i++)
         if (fold[text[i]] != key[i])
             return 0;
+    return 1;
+}
+
+/* 1 when the length bytes of key fold to a run somewhere in the text_length bytes of text. */
+static inline int FoldedFind(const unsigned char *key, size_t length, const unsigned char *text, size_t text_length,
+                             const unsigned char fold[256])
+{
+    for (size_t at = 0; at + length <= text_length; at++)
+        if (FoldedEqual(key, text + at, length, fold))
+            return 1;
+    return 0;
+}
+
+/* 1 when each other run of the scan's key field (whose folded text is key_text) stands near place in
+ * the text_length bytes of text, where the field holding the scanned run there could hold it: a run
+ * before the scanned one in the key within the field's longest text before it, a run after it within
+ * as much after. */
+static inline int OtherRunsNear(const LiteralScan *scan, const unsigned char *key_text, const unsigned char *text,
+                                size_t text_length, size_t place, const unsigned char fold[256])
+{
+    size_t run_end = place + scan->length;
+    size_t window_start = run_end > scan->longest ? run_end - scan->longest : 0;
+    size_t window_end = place + scan->longest < text_length ? place + scan->longest : text_length;
+    for (int j = 0; j < scan->run_count; j++) {
+        size_t from = j < scan->chosen ? window_start : run_end, to = j < scan->chosen ? place : window_end;
+        if (j != scan->chosen &&
+            !FoldedFind(key_text + scan->run_start[j], scan->run_length[j], text + from, to > from ? to - from : 0, fold))
+            return 0;
+    }
     return 1;
 }
 

@@ -10,6 +10,7 @@
 
 typedef struct LibrarySwitches {
     int      no_sse2;               /* 1: run the code built without SSE2 even where the processor has it */
+    int      search_way;            /* non-zero: the SearchWay every search takes where its key allows it */
     uint64_t memory_left;           /* non-zero: the memory the process has left, instead of the system's figure */
     int      budget_set;            /* 1: block allocations are limited by block_budget */
     uint64_t block_budget;          /* bytes of blocks that may still be allocated while budget_set */

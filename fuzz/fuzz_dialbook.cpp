@@ -1,6 +1,7 @@
 // Fuzzing the library: the input's bytes opened as a database, then searched with keys made from
 // its own records and with the key lines the input may carry after a "\n#keys\n" marker; last,
-// opened again on the paths this machine would not take by itself, which must find the same.
+// opened again on the paths this machine would not take by itself, and with each way of finding
+// candidates forced (filter, scan for literal bytes, walk), which must all find the same.
 // A key line is "F=text": F a field's place in the record from 0, text up to the line's end copied
 // into the field, with no NUL when it fills the width; an empty line starts the next key.
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "key_matching.h"
 #include "library_switches.h"
 
 namespace {
@@ -127,6 +129,49 @@ void CheckOtherPaths(const std::string &path, const std::vector<Row> &all, const
                    "the other paths answer a key otherwise");
 }
 
+// Keys that start with a wildcard, made from a record's fields: the way the library chooses for them
+// is most often the scan for their literal bytes.
+void AddWildcardKeys(const Row &row, std::vector<DirectoryRecord> *keys)
+{
+    for (int f = 0; f < RECORD_FIELDS; f++) {
+        const std::string &text = row[f];
+        if (text.empty())
+            continue;
+        size_t half = text.size() / 2;
+        for (const std::string &pattern : {"*" + text.substr(half), "*" + text.substr(half / 2, half + 1) + "*",
+                                           "?" + text.substr(1)}) {
+            DirectoryRecord key = EmptyKey();
+            SetKeyField(&key, static_cast<RecordField>(f), pattern);
+            keys->push_back(key);
+        }
+    }
+}
+
+// Each way of finding candidates, forced, in the build for SSE2 and the generic one, on segments of
+// the usual size and of a few records, must answer every key as the library's own choice did.
+void CheckWays(const std::string &path, const std::vector<DirectoryRecord> &keys, const std::vector<std::vector<Row>> &found)
+{
+    struct Way {
+        int search_way;
+        int no_sse2;
+        size_t segment_records_max;   /* 0: segments of the usual size */
+    };
+    const Way kWays[] = {{WAY_SCAN, 0, 0}, {WAY_SCAN, 1, 5}, {WAY_FILTER, 0, 0}, {WAY_WALK, 1, 5}};
+    for (const Way &way : kWays) {
+        g_switches.search_way = way.search_way;
+        g_switches.no_sse2 = way.no_sse2;
+        g_switches.segment_records_max = way.segment_records_max;
+        g_switches.segment_text_max = way.segment_records_max != 0 ? 300 : 0;
+        int count = -1;
+        int opened = OpenDatabase(LibraryPath(path).c_str(), &count);
+        for (size_t k = 0; opened && k < keys.size(); k++)
+            FUZZ_CHECK(SearchFields(SearchInDatabase, keys[k], RECORD_FIELDS) == found[k],
+                       "a way of finding candidates answers a key otherwise");
+        g_switches = LibrarySwitches();
+        FUZZ_CHECK(opened != 0, "the database did not open again");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -145,6 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(all.size() == static_cast<size_t>(count), "the count is not the number of records an empty key finds");
 
     std::vector<DirectoryRecord> keys = ParseKeyLines(key_lines);
+    if (!all.empty())
+        AddWildcardKeys(all[all.size() / 2], &keys);
     std::vector<std::vector<Row>> found;
     for (const DirectoryRecord &key : keys) {
         found.push_back(SearchFields(SearchInDatabase, key, RECORD_FIELDS));
@@ -160,6 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     CheckOtherPaths(path, all, keys, found);
+    CheckWays(path, keys, found);
 
     CloseDatabase();
     DirectoryRecord result;

@@ -19,6 +19,7 @@ add_executable(test_dialbook_internals
     test_dialbook_memory.cpp
     test_dialbook_changes.cpp)
 target_link_libraries(test_dialbook_internals PRIVATE dialbook_code dialbook_support GTest::gtest_main)
+target_compile_definitions(test_dialbook_internals PRIVATE DIALBOOK_TEST_SWITCHES)   # the differential tests force each way
 if(WIN32)
     target_link_libraries(test_dialbook PRIVATE psapi)   # the process's working set
     target_link_libraries(test_dialbook_internals PRIVATE psapi)

@@ -9,8 +9,55 @@
 #include <vector>
 
 #include "library_test_support.h"
+#include "text_helpers.h"
+
+#ifdef DIALBOOK_TEST_SWITCHES
+#include "key_matching.h"
+#include "library_switches.h"
+#endif
 
 namespace {
+
+// How a search may be made to find its candidates: the library's own choice, and where the test
+// program reaches the library's switches, each way forced (the filter, the scan for literal bytes,
+// the walk over every record) in the build for SSE2 and in the one for any processor.
+struct Way {
+    const char *name;
+    int search_way;
+    int no_sse2;
+};
+
+#ifdef DIALBOOK_TEST_SWITCHES
+const Way kWays[] = {
+    {"chosen, SSE2", 0, 0}, {"filter, SSE2", WAY_FILTER, 0}, {"scan, SSE2", WAY_SCAN, 0}, {"walk, SSE2", WAY_WALK, 0},
+    {"chosen, generic", 0, 1}, {"filter, generic", WAY_FILTER, 1}, {"scan, generic", WAY_SCAN, 1},
+    {"walk, generic", WAY_WALK, 1},
+};
+
+// Opens the database in bytes with the way's switches; they stay until the next call or RestoreWay.
+int OpenWithWay(const Way &way, const std::string &name, const std::string &bytes)
+{
+    g_switches.search_way = way.search_way;
+    g_switches.no_sse2 = way.no_sse2;
+    return OpenScratchDatabase(name, bytes);
+}
+
+// The switches as the program's other tests have them.
+void RestoreWay()
+{
+    g_switches.search_way = 0;
+    g_switches.no_sse2 = 1;
+}
+#else
+const Way kWays[] = {{"chosen", 0, 0}};
+
+int OpenWithWay(const Way &, const std::string &name, const std::string &bytes)
+{
+    return OpenScratchDatabase(name, bytes);
+}
+
+void RestoreWay() {}
+#endif
 
 // A small deterministic generator, so that every run sees the same files.
 struct Random {
@@ -132,7 +179,18 @@ std::string KeyText(RecordField field, const std::string &text)
     return text.substr(0, kFieldSpecs[field].width);
 }
 
-// The matching rules the slow and obvious way: ASCII case folded, the fields from the phone up to the
+// A Windows-1251 byte as comparisons take it: lowercase, and Ё and ё as е.
+char Fold1251(char c)
+{
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b == 0xA8 || b == 0xB8)
+        return static_cast<char>(0xE5);
+    if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDF))
+        return static_cast<char>(b + 0x20);
+    return c;
+}
+
+// The matching rules the slow and obvious way: Windows-1251 case folded, the fields from the phone up to the
 // street by prefix, the house, building and flat whole, a text holding '*' or '?' a pattern over the
 // whole field. The rule is stated here, not read from kFieldSpecs, so that this model stays the
 // test's own expectation of the library.
@@ -140,7 +198,7 @@ bool ReferenceFieldMatches(RecordField field, const std::string &key, const std:
 {
     auto fold = [](std::string s) {
         for (char &c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            c = Fold1251(c);
         return s;
     };
     std::string k = fold(key), t = fold(text);
@@ -192,30 +250,11 @@ std::string NextRow(const DirectoryRecord &key)
     return SearchInDatabase(&result, &key, 1) ? RecordRow(result) : "";
 }
 
-// Keys on every field, literal and patterns, over records of short words of a few letters, so that
-// the filters of the first bytes let through many records that match and many that do not. In some
-// rounds the caller hands a second key in the middle of the search, without a reset: the search goes
-// on with it after the last match; a key that differs only past its NULs is the same key.
-TEST(differential, keys_on_every_field_match_the_reference)
+// Searches the open database of records with 1500 random keys. In some rounds the caller hands a
+// second key in the middle of the search, without a reset: the search goes on with it after the last
+// match; a key that differs only past its NULs is the same key.
+void SearchRandomKeys(Random &random, const std::vector<std::vector<std::string>> &records)
 {
-    Random random{7};
-    std::vector<std::vector<std::string>> records;
-    std::string file;
-    for (int i = 0; i < 600; i++) {
-        std::vector<std::string> fields;
-        for (int k = 0; k < RECORD_FIELDS; k++) {
-            size_t longest = kFieldSpecs[k].longest;
-            size_t length =
-                random.Below(6) == 0 ? random.Below(longest + 1) : random.Below(std::min<size_t>(5, longest + 1));
-            std::string word;
-            while (word.size() < length)
-                word += "abcAB"[random.Below(5)];
-            fields.push_back(word);
-        }
-        file += JoinFields(fields) + "\r\n";
-        records.push_back(fields);
-    }
-    ASSERT_EQ(OpenScratchDatabase("words.txt", file), 600);
     for (int round = 0; round < 1500; round++) {
         KeyTexts key = RandomKey(random);
         std::string what;
@@ -245,6 +284,102 @@ TEST(differential, keys_on_every_field_match_the_reference)
             ASSERT_EQ(NextRow(second), row) << "key" << what << " after " << taken << " matches";
         ASSERT_EQ(NextRow(second), "") << "key" << what << " after " << taken << " matches";
     }
+}
+
+// Keys on every field, literal and patterns, over records of short words of a few letters, so that
+// the filters of the first bytes let through many records that match and many that do not, each way
+// the library can search.
+TEST(differential, keys_on_every_field_match_the_reference)
+{
+    Random random{7};
+    std::vector<std::vector<std::string>> records;
+    std::string file;
+    for (int i = 0; i < 600; i++) {
+        std::vector<std::string> fields;
+        for (int k = 0; k < RECORD_FIELDS; k++) {
+            size_t longest = kFieldSpecs[k].longest;
+            size_t length =
+                random.Below(6) == 0 ? random.Below(longest + 1) : random.Below(std::min<size_t>(5, longest + 1));
+            std::string word;
+            while (word.size() < length)
+                word += "abcAB"[random.Below(5)];
+            fields.push_back(word);
+        }
+        file += JoinFields(fields) + "\r\n";
+        records.push_back(fields);
+    }
+    for (const Way &way : kWays) {
+        SCOPED_TRACE(way.name);
+        Random keys{11};
+        ASSERT_EQ(OpenWithWay(way, "words.txt", file), 600);
+        SearchRandomKeys(keys, records);
+    }
+    RestoreWay();
+    CloseDatabase();
+}
+
+// A literal scan's cases: runs of literal bytes at the start of a segment's text and at its end
+// (the test program of the library's switches keeps segments of 40 records), runs that lie across
+// two fields of a record and must not match, and runs that differ from the key only in case or in Ё
+// and Е. Every way must give the reference's matches.
+TEST(differential, literal_runs_match_the_reference)
+{
+    const char *kSurnames[] = {"Ёлкин", "елкина", "ЕЛКИН", "Петров", "Сидорова", "Ёжиков"};
+    const char *kNames[] = {"Семён", "Семен", "СЕМЁН", "Иван", "Анна"};
+    std::vector<std::vector<std::string>> records;
+    std::string file;
+    for (int i = 0; i < 120; i++) {
+        std::vector<std::string> fields = {std::to_string(1000000 + i * 7919 % 9000000), kSurnames[i % 6], kNames[i % 5],
+                                           "Петровна", "Лесная", std::to_string(1 + i % 50), "", std::to_string(i)};
+        if (i % 40 == 0)
+            fields[FIELD_PHONE] = "zq" + std::to_string(10000 + i);   // the first bytes of a segment's text
+        if (i % 40 == 39)
+            fields[FIELD_FLAT] = std::to_string(i % 100) + "zq";       // the last bytes of a segment's text
+        if (i == 5) {                                                  // 4567 across the phone and the surname
+            fields[FIELD_PHONE] = "1234";
+            fields[FIELD_SURNAME] = "567Петров";
+        }
+        if (i == 6) {                                                  // 4567 across the house and the building
+            fields[FIELD_HOUSE] = "45";
+            fields[FIELD_BUILDING] = "67";
+        }
+        if (i == 7)
+            fields[FIELD_PHONE] = "9994567";
+        if (i == 8) {                                                  // 4567 across two fields, then in one
+            fields[FIELD_PHONE] = "1245";
+            fields[FIELD_SURNAME] = "67Иванов4567";
+        }
+        for (std::string &field : fields)
+            field = Cp1251FromUtf8(field);
+        file += JoinFields(fields) + "\r\n";
+        records.push_back(fields);
+    }
+    const KeyTexts kKeys[] = {
+        {{FIELD_PHONE, "*zq*"}},   {{FIELD_PHONE, "zq*"}},      {{FIELD_FLAT, "*zq"}},
+        {{FIELD_PHONE, "*4567"}},  {{FIELD_SURNAME, "*567*"}},  {{FIELD_BUILDING, "*67"}},
+        {{FIELD_HOUSE, "*5"}},     {{FIELD_SURNAME, "*ЛКИН"}},  {{FIELD_SURNAME, "*ёлк*"}},
+        {{FIELD_NAME, "?емен"}},   {{FIELD_NAME, "*МЁН"}},      {{FIELD_SURNAME, "*#"}},
+        {{FIELD_SURNAME, "*кин"}, {FIELD_NAME, "*мен"}},        {{FIELD_SURNAME, "Ёлк"}},
+        {{FIELD_PATRONYMIC, "*ВНА"}, {FIELD_STREET, "?есн*"}},  {{FIELD_SURNAME, "*ов*ов"}},
+        {{FIELD_SURNAME, "*4567"}},
+    };
+    for (const Way &way : kWays) {
+        SCOPED_TRACE(way.name);
+        ASSERT_EQ(OpenWithWay(way, "runs.txt", file), 120);
+        for (const KeyTexts &key : kKeys) {
+            std::string what;
+            for (const auto &k : key)
+                what += std::string(" ") + FieldName(k.first) + "=" + k.second;
+            KeyTexts bytes = key;
+            for (auto &k : bytes)
+                k.second = Cp1251FromUtf8(k.second);
+            std::vector<std::string> expected;
+            for (const std::string &row : ReferenceRows(records, bytes, 0))
+                expected.push_back(Utf8FromCp1251(row));
+            ASSERT_EQ(SearchRows(SearchInDatabase, MakeKey(key)), expected) << "key" << what;
+        }
+    }
+    RestoreWay();
     CloseDatabase();
 }
 

@@ -1,0 +1,274 @@
+/* search_way.cpp - choosing, per key, how a search finds the records it tries: through a field's
+ * filter column, through a scan of the text for a run of the key's literal bytes, or by trying every
+ * record. Each way's cost a record is estimated from the store's own figures and the cheapest is
+ * taken. Defines MakeByteSet and ChooseSearchWay.
+ */
+#include "search_way.h"
+#include "library_switches.h"
+
+#include <string.h>
+
+/* What each way costs, in nanoseconds, measured natively on the generated directory (the figures
+ * and how they were taken are in docs/PERFORMANCE.md). A filtered search reads the column and asks
+ * for each candidate's memory, a match among them little more; a scan reads the text, stops at each
+ * place where its compared bytes sit, looks for the key field's other runs near each place where its
+ * run stands, and reads the record where they are all there, a match handed out alone; a walk tests
+ * every record. */
+#define WALK_COST_A_RECORD      14.0
+#define FILTER_COST_A_RECORD    0.3
+#define CANDIDATE_COST          45.0
+#define SCAN_COST_A_BYTE        0.04
+#define PAIR_HIT_COST           3.0
+#define RUN_HIT_COST            8.0
+#define NEAR_COST_A_BYTE        2.5
+#define SCAN_CANDIDATE_COST     60.0
+#define SCAN_MATCH_COST         100.0
+
+/* A run's two compared bytes standing together more often than this a record call for a third. */
+#define THIRD_BYTE_HITS         0.01
+
+/* Candidates a record more often than this have their records' arrays asked for ahead of them. */
+#define DENSE_CANDIDATES        0.002
+
+/* A compared byte that stands in fewer 64-byte blocks than this is tested alone first. */
+#define RARE_IN_64_BYTES        0.05
+
+/* Windows of the text a plan reads to count where a run stands, and their size: some 700 records. */
+#define RUN_SAMPLE_WINDOWS 32
+#define RUN_SAMPLE_BYTES   1024
+
+/* Stretches of records read to tell how many a filter lets through and how many match, and their length. */
+#define RECORD_SAMPLE_STRETCHES 16
+#define RECORD_SAMPLE_RECORDS   256
+
+void MakeByteSet(const unsigned char fold[256], unsigned char folded, ByteSet *set)
+{
+    int paired[256] = {0};
+    int tests = 0;
+    for (int x = 0; x < 256; x++) {
+        if (fold[x] != folded || paired[x])
+            continue;
+        int partner = -1;   /* another byte of the set that differs from x in one bit */
+        for (int bit = 1; bit < 256 && partner < 0; bit <<= 1)
+            if ((x ^ bit) > x && fold[x ^ bit] == folded)
+                partner = x ^ bit;
+        if (tests == BYTE_SET_TESTS) {   /* no room left: the last test passes every byte */
+            set->or_bits[BYTE_SET_TESTS - 1] = 0xFF;
+            set->want[BYTE_SET_TESTS - 1] = 0xFF;
+            return;
+        }
+        paired[x] = 1;
+        if (partner >= 0)
+            paired[partner] = 1;
+        set->or_bits[tests] = partner < 0 ? 0 : (uint8_t)(x ^ partner);
+        set->want[tests] = (uint8_t)(partner < 0 ? x : x | partner);
+        tests++;
+    }
+    for (; tests < BYTE_SET_TESTS; tests++) {   /* a set of one test: the second repeats it */
+        set->or_bits[tests] = set->or_bits[0];
+        set->want[tests] = set->want[0];
+    }
+}
+
+/* How often a byte that folds to folded stands at a place of the text, from the store's sample. */
+static double ByteShare(const DatabaseStore *store, unsigned char folded)
+{
+    uint64_t count = 0;
+    for (int x = 0; x < 256; x++)
+        if (store->fold[x] == folded)
+            count += store->byte_counts[x];
+    return ((double)count + 0.5) / ((double)store->sampled_bytes + 1.0);
+}
+
+/* The part of the records that the key's filter lets through (*passed, when it has a filter) and the
+ * part that it matches (*matched), from stretches of records spread over the store. */
+static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *matched)
+{
+    size_t sampled = 0, passes = 0, matches = 0, next = 0;   /* next: the first record not sampled yet */
+    const SegmentList *list = &store->list;
+    for (size_t j = 0, s = 0; j < RECORD_SAMPLE_STRETCHES; j++) {
+        size_t record = store->count / RECORD_SAMPLE_STRETCHES * j;
+        if (record < next)
+            continue;   /* a small store: the stretches would overlap */
+        next = record + RECORD_SAMPLE_RECORDS;
+        while (s < list->count && list->segments[s].first + list->segments[s].count <= record)
+            s++;
+        if (s == list->count)
+            break;
+        const DatabaseSegment *segment = &list->segments[s];
+        size_t i = record - segment->first, end = i + RECORD_SAMPLE_RECORDS;
+        for (size_t at = RecordOffset(segment, i); i < segment->count && i < end; i++) {
+            const RecordShape *shape = &segment->shapes[i];
+            sampled++;
+            if (key->filter >= 0) {
+                const KeyField *driver = &key->fields[key->filter];
+                passes += (segment->filters[driver->field][i] & driver->filter_mask) == driver->filter_want;
+            }
+            matches += RecordMatches(key, store->fold, segment->text + at, shape);
+            at += shape->end[RECORD_FIELDS - 1];
+        }
+    }
+    *passed = ((double)passes + 0.5) / ((double)sampled + 1.0);
+    *matched = ((double)matches + 0.5) / ((double)sampled + 1.0);
+}
+
+/* How often the planned run stands at a place of the text (*run_share), and how often with the key
+ * field's other runs near it (*near_share), counted in windows of the text spread over the store:
+ * words repeat, so their bytes' shares alone would tell a common word from a rare one badly. */
+static void SampleRun(const DatabaseStore *store, const CompiledKey *key, const LiteralScan *plan, double *run_share,
+                      double *near_share)
+{
+    size_t places = 0, runs = 0, near = 0;
+    const SegmentList *list = &store->list;
+    const DatabaseSegment *last_read = NULL;   /* the segment of the last window, */
+    size_t next = 0;                           /* and the first place of it not read yet */
+    for (size_t j = 0, s = 0; j < RUN_SAMPLE_WINDOWS; j++) {
+        size_t record = store->count / RUN_SAMPLE_WINDOWS * j;
+        while (s < list->count && list->segments[s].first + list->segments[s].count <= record)
+            s++;
+        if (s == list->count)
+            break;
+        const DatabaseSegment *segment = &list->segments[s];
+        const unsigned char *text = (const unsigned char *)segment->text;
+        size_t from = RecordOffset(segment, record - segment->first);
+        if (segment == last_read && from < next)
+            continue;   /* a small store: the windows would overlap */
+        last_read = segment;
+        next = from + RUN_SAMPLE_BYTES;
+        size_t to = from + RUN_SAMPLE_BYTES < segment->text_room ? from + RUN_SAMPLE_BYTES : segment->text_room;
+        for (size_t place = from; place + plan->length <= to; place++, places++)
+            if (store->fold[text[place]] == plan->run[0] && FoldedEqual(plan->run, text + place, plan->length, store->fold)) {
+                runs++;
+                near += OtherRunsNear(plan, key->fields[plan->key_field].text, text, segment->text_room, place,
+                                      store->fold);
+            }
+    }
+    *run_share = ((double)runs + 0.5) / ((double)places + 1.0);
+    *near_share = ((double)near + 0.5) / ((double)places + 1.0);
+}
+
+/* Plans a scan of key field i (k) for its run number chosen of the runs in plan: the two of its
+ * bytes that occur least together compared first, and a third where those two still stand together
+ * often; its cost a record of text_per_record bytes. */
+static double PlanRun(const DatabaseStore *store, const CompiledKey *key, int i, int chosen, double text_per_record,
+                      LiteralScan *plan)
+{
+    const KeyField *k = &key->fields[i];
+    const unsigned char *run = k->text + plan->run_start[chosen];
+    size_t length = plan->run_length[chosen];
+    double share[32] = {0};
+    for (size_t p = 0; p < length; p++)
+        share[p] = ByteShare(store, run[p]);
+    size_t first = 0, second = 0, third;
+    for (size_t a = 0; a < length; a++)
+        for (size_t b = a + 1; b < length; b++)
+            if (first == second || share[a] * share[b] < share[first] * share[second]) {
+                first = a;
+                second = b;
+            }
+    double pair = first == second ? share[first] : share[first] * share[second];
+    third = second;
+    if (pair * text_per_record > THIRD_BYTE_HITS)
+        for (size_t c = 0; c < length; c++)
+            if (c != first && c != second && (third == second || share[c] < share[third]))
+                third = c;
+    if (third != second)
+        pair *= share[third];
+    plan->key_field = i;
+    plan->chosen = (uint8_t)chosen;
+    plan->longest = kFieldSpecs[k->field].longest;
+    plan->length = (uint8_t)length;
+    if (share[second] < share[first]) {   /* the rarer byte is compared first: most blocks end there */
+        size_t rarer = second;
+        second = first;
+        first = rarer;
+        if (third == first)
+            third = second;
+    }
+    plan->first_at = (uint8_t)first;
+    plan->second_at = (uint8_t)second;
+    plan->third_at = (uint8_t)third;
+    plan->rare_first = share[first] * 64 < RARE_IN_64_BYTES;
+    memcpy(plan->run, run, length);
+    MakeByteSet(store->fold, run[first], &plan->first);
+    MakeByteSet(store->fold, run[second], &plan->second);
+    MakeByteSet(store->fold, run[third], &plan->third);
+    double whole, near;
+    SampleRun(store, key, plan, &whole, &near);
+    plan->ask_for_records = near * text_per_record > DENSE_CANDIDATES;
+    /* Each place the run stands costs the look for the others near it: each one's window, twice the
+     * field's longest text, read a byte at a time. */
+    double check = RUN_HIT_COST + NEAR_COST_A_BYTE * 2.0 * plan->longest * (plan->run_count - 1);
+    return text_per_record * (SCAN_COST_A_BYTE + PAIR_HIT_COST * pair + check * whole + SCAN_CANDIDATE_COST * near);
+}
+
+/* The cheapest scan for the key's runs of literal bytes: its cost a record, or a negative figure
+ * when the key has no run. */
+static double PlanScan(const DatabaseStore *store, const CompiledKey *key, LiteralScan *best)
+{
+    double best_cost = -1.0;
+    double text_per_record = store->count > 0 ? (double)store->text_bytes / (double)store->count : 0.0;
+    for (int i = 0; i < key->count; i++) {
+        const KeyField *k = &key->fields[i];
+        LiteralScan plan;
+        plan.run_count = 0;
+        for (size_t start = 0; start < k->length;) {   /* the field's runs: literal bytes between wildcards */
+            size_t end = start;
+            while (end < k->length && !(k->test == FIELD_PATTERN && (k->text[end] == '*' || k->text[end] == '?')))
+                end++;
+            if (end > start) {
+                plan.run_start[plan.run_count] = (uint8_t)start;
+                plan.run_length[plan.run_count++] = (uint8_t)(end - start);
+            }
+            start = end + 1;
+        }
+        for (int chosen = 0; chosen < plan.run_count; chosen++) {
+            double cost = PlanRun(store, key, i, chosen, text_per_record, &plan);
+            if (best_cost < 0 || cost < best_cost) {
+                best_cost = cost;
+                *best = plan;
+            }
+        }
+    }
+    return best_cost;
+}
+
+/* The key field whose filter rules out most records: the one whose key decides the most bits of
+ * its filter, the first of those that decide as many; -1 when the key decides none. */
+static int PickFilterField(const CompiledKey *key)
+{
+    int best = -1;
+    int best_bits = 0;
+    for (int i = 0; i < key->count; i++) {
+        int bits = __builtin_popcount(key->fields[i].filter_mask);
+        if (bits > best_bits) {
+            best = i;
+            best_bits = bits;
+        }
+    }
+    return best;
+}
+
+void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
+{
+    key->filter = PickFilterField(key);
+    double passed, matched;
+    SampleRecords(store, key, &passed, &matched);
+    double filter_cost = key->filter < 0 ? -1.0 : FILTER_COST_A_RECORD + CANDIDATE_COST * passed;
+    double scan_cost = PlanScan(store, key, &key->scan);
+    if (scan_cost >= 0)
+        scan_cost += SCAN_MATCH_COST * matched;
+    int forced = g_switches.search_way;
+    if (forced == WAY_FILTER && filter_cost >= 0)
+        key->way = WAY_FILTER;
+    else if (forced == WAY_SCAN && scan_cost >= 0)
+        key->way = WAY_SCAN;
+    else if (forced != 0)
+        key->way = WAY_WALK;
+    else if (filter_cost >= 0 && (scan_cost < 0 || filter_cost <= scan_cost) && filter_cost <= WALK_COST_A_RECORD)
+        key->way = WAY_FILTER;
+    else if (scan_cost >= 0 && scan_cost <= WALK_COST_A_RECORD)
+        key->way = WAY_SCAN;
+    else
+        key->way = WAY_WALK;
+}
