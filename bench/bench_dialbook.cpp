@@ -1,11 +1,13 @@
 // bench_dialbook.cpp - Google Benchmark cases for the Dialbook library, through directory.h only:
-// opening a database file, a search on each kind of field walking all its matches, and the memory
+// opening a database file, a search on each kind of field walking all its matches, the searches
+// without a literal first byte of wildcard_searches.h stopping where the viewer stops, and the memory
 // an open database holds. Keys hold Windows-1251 bytes, as the viewer passes them.
 //
 // Usage: bench_dialbook DATABASE [--benchmark_... options]
 // bench/run-library builds it, generates the database and runs it beside its peers.
 #include "directory.h"
 #include "record_helpers.h"
+#include "wildcard_searches.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +19,8 @@
 #include <string>
 
 namespace {
+
+const int kViewerStop = 30001;   // the viewer stops at the match after its 30000th row
 
 // What every case needs: the database file, as the library takes its path.
 struct BenchState {
@@ -92,6 +96,22 @@ void BM_Search(benchmark::State &state, DirectoryRecord key)
     state.counters["matches"] = (double)matches;
 }
 
+// One search as the viewer runs it: reset, then next until no match is left or the viewer's stop has
+// come; filled is the number of the key's fields that hold text, as the viewer counts them.
+void BM_ViewerSearch(benchmark::State &state, DirectoryRecord key, int filled)
+{
+    DirectoryRecord result;
+    long long matches = 0;
+    for (auto _ : state) {
+        SearchInDatabase(nullptr, nullptr, 0);
+        matches = 0;
+        while (matches < kViewerStop && SearchInDatabase(&result, &key, filled))
+            matches++;
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["matches"] = (double)matches;
+}
+
 // Memory held by an open database: the private memory the process maps (VmData: what malloc hands
 // out and the blocks the library maps itself), and resident memory, after OpenDatabase minus before
 // it; also the peak during the open. Ratios are to the file's size.
@@ -135,6 +155,13 @@ BENCHMARK(BM_MemoryHeld)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealT
 
 int main(int argc, char **argv)
 {
+    // Registered here rather than by BENCHMARK_CAPTURE, since their keys live in one shared table;
+    // run names "BM_ViewerSearch/NAME/real_time", which bench/run-library reads.
+    for (const WildcardSearch &search : kWildcardSearches)
+        benchmark::RegisterBenchmark((std::string("BM_ViewerSearch/") + search.name).c_str(), BM_ViewerSearch,
+                                     MakeKey(search.fields), (int)search.fields.size())
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     struct stat info;
     if (argc != 2 || stat(argv[1], &info) != 0) {

@@ -1,13 +1,20 @@
-// key_sweep.cpp - keys of every kind that fix a field's first byte, searched as the viewer searches
-// (a reset, then one call per match until none is left or 30001 have come) in one open database:
-// one byte in each field for every byte value; the starts of sampled records' fields, alone and with
-// a byte after them that no record has; whole values; patterns with '?' and '*' after a literal first
-// byte; two fields of one record and of two records; and the keys the issues name. Prints how many
-// keys took longer than the limit, the spread, and those keys and the slowest timed again (median of
-// 5), literal keys counted apart from patterns, and last the keys the issues name (median of 5).
+// key_sweep.cpp - search keys in one open database as the viewer searches (a reset, then one call
+// per match until none is left or 30001 have come), in two sweeps reported apart.
+// The literal sweep: keys that fix a field's first byte, so that the filters of first bytes serve
+// them: one byte in each field for every byte value; the starts of sampled records' fields, alone and
+// with a byte after them that no record has; whole values; patterns with '?' and '*' after a literal
+// first byte; two fields of one record and of two records; and the keys the issues name that fix one.
+// The wildcard sweep: keys of the same sampled records' fields that start with '*' or '?', whose
+// candidates the library finds by scanning the records' text for their literal bytes: '*' and a
+// suffix; '*', inner bytes and '*'; '?' and the rest; two '*' runs; each also with a byte no record
+// has inside its literal part; and the keys the issues name with no literal first byte.
+// For each sweep: its number of keys, the spread, how many took longer than the limit, and those
+// keys and the slowest timed again (median of 5), which decides what counts as over; last the keys
+// the issues name (median of 5). Every line starts with its sweep's name ("literal", "wildcard") or
+// with "named".
 //
 // Usage: key_sweep DATABASE [SAMPLES [LIMIT_MS [SLOWEST]]]
-//        (defaults: 40 sampled records, 100 ms, the 15 slowest keys shown)
+//        (defaults: 40 sampled records, 200 ms, the 15 slowest keys of each sweep shown)
 // Built natively (linked to the library) and for Windows (Dialbook.dll bound by name, as the viewer
 // binds it); bench/country-scale runs it.
 #ifdef _WIN32
@@ -28,6 +35,7 @@
 #include "record_fields.h"
 #include "record_helpers.h"
 #include "text_helpers.h"
+#include "wildcard_searches.h"
 
 namespace {
 
@@ -145,13 +153,20 @@ std::vector<Key> SampleRecords(const Library &library, int records, int samples)
     return sampled;
 }
 
+// A byte that no generated record holds in the field, anywhere in its text: '#' in a phone, 'ъ'
+// elsewhere. A key that holds it walks its candidates and matches none of them.
+std::string MissingByte(RecordField field)
+{
+    return field == FIELD_PHONE ? "#" : "\xFA";
+}
+
 // The keys one field's text gives: its starts, alone and followed by a byte no record has there
 // (so that the filter lets through records none of which match), and patterns after its first byte.
 void FieldKeys(RecordField field, const std::string &t, std::set<Key> *keys)
 {
     if (t.empty() || t[0] == '*' || t[0] == '?')
         return;
-    const std::string miss = field == FIELD_PHONE ? "#" : "\xFA";   // '#' no phone has, 'ъ' no word starts its end with
+    const std::string miss = MissingByte(field);
     size_t n = t.size();
     for (size_t length = 1; length <= n && length <= 4; length++) {
         keys->insert(OneField(field, t.substr(0, length)));
@@ -171,18 +186,70 @@ void FieldKeys(RecordField field, const std::string &t, std::set<Key> *keys)
     }
 }
 
+// The pattern lead + literal + tail as it is, and once more with the missing byte in the middle of
+// its literal part: the same candidates for the scan to find, none of which can match. Each is cut to
+// the field's longest text, as the search gets it (the viewer's boxes take no more); the missing byte
+// stands early enough to stay.
+void AddWithAndWithoutMiss(RecordField field, const std::string &lead, const std::string &literal,
+                           const std::string &tail, std::set<Key> *keys)
+{
+    size_t half = (literal.size() + 1) / 2, longest = kFieldSpecs[field].longest;
+    keys->insert(OneField(field, (lead + literal + tail).substr(0, longest)));
+    keys->insert(OneField(field, (lead + literal.substr(0, half) + MissingByte(field) + literal.substr(half) + tail)
+                                     .substr(0, longest)));
+}
+
+// The keys without a literal first byte that one field's text gives: '*' and a suffix of 1 to 4
+// bytes; '*', 2 to 4 inner bytes (from the middle) and '*'; '?' and the rest; and two '*' runs, two
+// bytes from the first half and the last two. A text that holds '*' or '?' itself gives none, since
+// its bytes would read as wildcards.
+void WildcardFieldKeys(RecordField field, const std::string &t, std::set<Key> *keys)
+{
+    if (t.empty() || t.find_first_of("*?") != std::string::npos)
+        return;
+    size_t n = t.size();
+    for (size_t length = 1; length <= n && length <= 4; length++)
+        AddWithAndWithoutMiss(field, "*", t.substr(n - length), "", keys);
+    for (size_t length = 2; length + 2 <= n && length <= 4; length++)
+        AddWithAndWithoutMiss(field, "*", t.substr((n - length) / 2, length), "*", keys);
+    AddWithAndWithoutMiss(field, "?", t.substr(1), "", keys);
+    if (n >= 4) {
+        size_t first = n / 4 > 0 ? n / 4 - 1 : 0;   // the pair centred in the first half
+        AddWithAndWithoutMiss(field, "*", t.substr(first, 2), "*" + t.substr(n - 2), keys);
+    }
+}
+
+// Whether some field of the key has a literal first byte, so that a filter of first bytes serves it.
+bool FixesFirstByte(const Key &key)
+{
+    for (int f = 0; f < RECORD_FIELDS; f++)
+        if (!key.text[f].empty() && key.text[f][0] != '*' && key.text[f][0] != '?')
+            return true;
+    return false;
+}
+
 // The keys the issues name, in Windows-1251: flat 777, building 3, house 12, phone 234, surname
-// Петровский with name Иван, and a surname that no record has.
+// Петровский with name Иван, a surname that no record has, and the keys without a literal first
+// byte of wildcard_searches.h.
 std::vector<Key> NamedKeys()
 {
     Key named;
     named.text[FIELD_SURNAME] = "\xCF\xE5\xF2\xF0\xEE\xE2\xF1\xEA\xE8\xE9";
     named.text[FIELD_NAME] = "\xC8\xE2\xE0\xED";
-    return {OneField(FIELD_FLAT, "777"), OneField(FIELD_BUILDING, "3"), OneField(FIELD_HOUSE, "12"),
-            OneField(FIELD_PHONE, "234"), named, OneField(FIELD_SURNAME, "\xDF\xF9\xFA\xFB")};   // Ящъы
+    std::vector<Key> keys = {OneField(FIELD_FLAT, "777"), OneField(FIELD_BUILDING, "3"), OneField(FIELD_HOUSE, "12"),
+                             OneField(FIELD_PHONE, "234"), named,
+                             OneField(FIELD_SURNAME, "\xDF\xF9\xFA\xFB")};   // Ящъы
+    for (const WildcardSearch &search : kWildcardSearches) {
+        Key key;
+        for (const auto &field : search.fields)
+            key.text[field.first] = Cp1251FromUtf8(field.second);
+        keys.push_back(key);
+    }
+    return keys;
 }
 
-std::set<Key> MakeKeys(const std::vector<Key> &sampled)
+// The literal sweep's keys.
+std::set<Key> LiteralKeys(const std::vector<Key> &sampled)
 {
     std::set<Key> keys;
     for (int f = 0; f < RECORD_FIELDS; f++)
@@ -206,7 +273,21 @@ std::set<Key> MakeKeys(const std::vector<Key> &sampled)
         keys.insert(address);
     }
     for (const Key &key : NamedKeys())
-        keys.insert(key);
+        if (FixesFirstByte(key))
+            keys.insert(key);
+    return keys;
+}
+
+// The wildcard sweep's keys: the same sampled records' fields.
+std::set<Key> WildcardKeys(const std::vector<Key> &sampled)
+{
+    std::set<Key> keys;
+    for (const Key &record : sampled)
+        for (int f = 0; f < RECORD_FIELDS; f++)
+            WildcardFieldKeys((RecordField)f, record.text[f], &keys);
+    for (const Key &key : NamedKeys())
+        if (!FixesFirstByte(key))
+            keys.insert(key);
     return keys;
 }
 
@@ -216,6 +297,64 @@ double Median(std::vector<double> times)
     return times[times.size() / 2];
 }
 
+// The median of five searches of the key, and its matches in *matches.
+double MedianOfFive(const Library &library, const Key &key, int *matches)
+{
+    std::vector<double> runs;
+    for (int r = 0; r < 5; r++) {
+        double ms;
+        *matches = Search(library, key, &ms);
+        runs.push_back(ms);
+    }
+    return Median(runs);
+}
+
+// Searches every key of one sweep once and prints, each line led by the sweep's name: the spread of
+// the first runs; every key over the limit and the slowest ones at least, again, as the median of
+// five runs, so that one slow run by chance does not count; and how many of the keys stay over the
+// limit then. Where the sweep holds keys without '*' or '?' too, they are counted apart from the
+// patterns.
+void RunSweep(const Library &library, const char *sweep, const std::set<Key> &keys, int records, double limit,
+              int slowest)
+{
+    std::vector<Timed> timed;
+    std::vector<double> all;
+    for (const Key &key : keys) {
+        Timed t{key, 0, 0};
+        t.matches = Search(library, key, &t.ms);
+        timed.push_back(t);
+        all.push_back(t.ms);
+    }
+    if (timed.empty()) {
+        printf("%s records %d keys 0\n", sweep, records);
+        return;
+    }
+    std::sort(timed.begin(), timed.end(), [](const Timed &a, const Timed &b) { return a.ms > b.ms; });
+    std::sort(all.begin(), all.end());
+    size_t over = std::count_if(all.begin(), all.end(), [&](double ms) { return ms > limit; });
+    printf("%s records %d keys %zu over_%.0f_ms %zu median_ms %.3f p90_ms %.3f p99_ms %.3f max_ms %.3f\n", sweep,
+           records, timed.size(), limit, over, all[all.size() / 2], all[all.size() * 9 / 10],
+           all[all.size() * 99 / 100], all.back());
+    size_t again = std::max(over, std::min<size_t>(timed.size(), (size_t)slowest));
+    size_t over_literal = 0, over_pattern = 0, patterns = 0;
+    for (const Timed &t : timed)
+        patterns += IsPattern(t.key);
+    for (size_t i = 0; i < again; i++) {
+        int matches;
+        double median = MedianOfFive(library, timed[i].key, &matches);
+        if (median > limit)
+            (IsPattern(timed[i].key) ? over_pattern : over_literal)++;
+        if (median > limit || i < (size_t)slowest)
+            printf("%s slow %8.3f ms (first run %8.3f) %6d matches  %s\n", sweep, median, timed[i].ms,
+                   timed[i].matches, Describe(timed[i].key).c_str());
+    }
+    printf("%s over_%.0f_ms_timed_again %zu of %zu", sweep, limit, over_literal + over_pattern, timed.size());
+    if (patterns < timed.size())
+        printf(": literal %zu of %zu, patterns %zu of %zu", over_literal, timed.size() - patterns, over_pattern,
+               patterns);
+    printf("\n");
+}
+
 } // namespace
 
 #ifdef _WIN32
@@ -223,7 +362,7 @@ int wmain(int argc, wchar_t **argv)
 {
     const DirectoryPathChar *path = argc > 1 ? argv[1] : NULL;
     int samples = argc > 2 ? _wtoi(argv[2]) : 40;
-    double limit = argc > 3 ? _wtof(argv[3]) : 100;
+    double limit = argc > 3 ? _wtof(argv[3]) : 200;
     int slowest = argc > 4 ? _wtoi(argv[4]) : 15;
 #else
 int main(int argc, char **argv)
@@ -231,7 +370,7 @@ int main(int argc, char **argv)
     std::u16string wide = LibraryPath(argc > 1 ? argv[1] : "");
     const DirectoryPathChar *path = argc > 1 ? wide.c_str() : NULL;
     int samples = argc > 2 ? atoi(argv[2]) : 40;
-    double limit = argc > 3 ? atof(argv[3]) : 100;
+    double limit = argc > 3 ? atof(argv[3]) : 200;
     int slowest = argc > 4 ? atoi(argv[4]) : 15;
 #endif
     Library library;
@@ -244,52 +383,13 @@ int main(int argc, char **argv)
         fprintf(stderr, "key_sweep: cannot bind the library or open the database\n");
         return 1;
     }
-    std::set<Key> keys = MakeKeys(SampleRecords(library, records, samples));
-    std::vector<Timed> timed;
-    std::vector<double> all;
-    for (const Key &key : keys) {
-        Timed t{key, 0, 0};
-        t.matches = Search(library, key, &t.ms);
-        timed.push_back(t);
-        all.push_back(t.ms);
-    }
-    std::sort(timed.begin(), timed.end(), [](const Timed &a, const Timed &b) { return a.ms > b.ms; });
-    std::sort(all.begin(), all.end());
-    size_t over = std::count_if(all.begin(), all.end(), [&](double ms) { return ms > limit; });
-    printf("records %d keys %zu over_%.0f_ms %zu median_ms %.3f p90_ms %.3f p99_ms %.3f max_ms %.3f\n", records,
-           timed.size(), limit, over, all[all.size() / 2], all[all.size() * 9 / 10], all[all.size() * 99 / 100],
-           all.back());
-    // Every key over the limit, and the slowest ones at least, again: the median of five runs, so that
-    // one slow run by chance does not count. Keys with '*' or '?' are counted apart.
-    size_t again = std::max(over, std::min<size_t>(timed.size(), (size_t)slowest));
-    size_t over_literal = 0, over_pattern = 0, patterns = 0;
-    for (const Timed &t : timed)
-        patterns += IsPattern(t.key);
-    for (size_t i = 0; i < again; i++) {
-        std::vector<double> runs;
-        for (int r = 0; r < 5; r++) {
-            double ms;
-            Search(library, timed[i].key, &ms);
-            runs.push_back(ms);
-        }
-        double median = Median(runs);
-        if (median > limit)
-            (IsPattern(timed[i].key) ? over_pattern : over_literal)++;
-        if (median > limit || i < (size_t)slowest)
-            printf("slow %8.3f ms (first run %8.3f) %6d matches  %s\n", median, timed[i].ms, timed[i].matches,
-                   Describe(timed[i].key).c_str());
-    }
-    printf("over_%.0f_ms_timed_again literal %zu of %zu, patterns %zu of %zu\n", limit, over_literal,
-           timed.size() - patterns, over_pattern, patterns);
+    std::vector<Key> sampled = SampleRecords(library, records, samples);
+    RunSweep(library, "literal", LiteralKeys(sampled), records, limit, slowest);
+    RunSweep(library, "wildcard", WildcardKeys(sampled), records, limit, slowest);
     for (const Key &key : NamedKeys()) {
-        std::vector<double> runs;
-        int matches = 0;
-        for (int r = 0; r < 5; r++) {
-            double ms;
-            matches = Search(library, key, &ms);
-            runs.push_back(ms);
-        }
-        printf("named %8.3f ms %6d matches  %s\n", Median(runs), matches, Describe(key).c_str());
+        int matches;
+        double median = MedianOfFive(library, key, &matches);
+        printf("named %8.3f ms %6d matches  %s\n", median, matches, Describe(key).c_str());
     }
     library.closeDatabase();
     return 0;
