@@ -1,14 +1,13 @@
 /* literal_scan.h - finding a key's candidates through its literal bytes. Where a key field does not
  * start with literal bytes (a pattern such as «*4567» or «*ъ*»), no filter of first bytes can pass
  * records over; but every record that passes holds each of the field's runs of literal bytes inside
- * that field. So the segments' text is scanned for one run, two of its bytes compared sixteen at a
- * time (a generic build: a machine word at a time), each place where both sit is checked for the
- * whole run, and each place where the run lies wholly inside the key's field of a record sends that
- * record, once, to the full matcher; a run of a pattern with more than one is sent only when the
- * others stand near it, as they must in a field of its length. Matches still come in file order.
- * Which way a search takes (the filters, this scan or a walk over every record) is chosen per key
- * from the store's own figures: how many records the filter lets through in a sample of its column,
- * and how often the run's bytes occur in a sample of the text.
+ * that field. So the segments' text is scanned for one run, 64 places at a time, two or three of its
+ * bytes compared first (SSE2 sixteen bytes at a time; the generic build a 64-bit word at a time);
+ * each place where they sit is checked for the whole run and for the field's other runs near it, as
+ * they must stand in a field of its length, and only then is the record that holds it mapped and
+ * sent, once, to the full matcher. Matches still come in file order.
+ * Which way a search takes (a filter, this scan or a walk over every record) is chosen per key in
+ * search_way.cpp from samples of the store's records and text.
  */
 #ifndef DIALBOOK_LITERAL_SCAN_H
 #define DIALBOOK_LITERAL_SCAN_H

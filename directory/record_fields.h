@@ -60,8 +60,8 @@ inline constexpr FieldSpec kFieldSpecs[RECORD_FIELDS] = {
 constexpr size_t RecordTextMax()
 {
     size_t sum = 0;
-    for (const FieldSpec &spec : kFieldSpecs)
-        sum += spec.longest;
+    for (const FieldSpec &field : kFieldSpecs)
+        sum += field.longest;
     return sum;
 }
 
@@ -69,8 +69,8 @@ constexpr size_t RecordTextMax()
 constexpr size_t WidestField()
 {
     size_t widest = 0;
-    for (const FieldSpec &spec : kFieldSpecs)
-        widest = spec.width > widest ? spec.width : widest;
+    for (const FieldSpec &field : kFieldSpecs)
+        widest = field.width > widest ? field.width : widest;
     return widest;
 }
 
