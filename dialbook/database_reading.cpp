@@ -129,7 +129,8 @@ static int PackParts(PlatformFile *file, uint64_t size, DatabaseStore *store)
 }
 
 /* The memory an open of the file would take, from a sample of its first bytes: the text they
- * would keep and the records they hold, scaled to the file's size, and the chunks it is read by. */
+ * would keep and the records they hold, scaled to the file's size, the maps of the segments' bytes
+ * and the chunks it is read by. */
 static double EstimateCost(PlatformFile *file, uint64_t size)
 {
     char sample[16384];
@@ -141,7 +142,11 @@ static double EstimateCost(PlatformFile *file, uint64_t size)
     double scale = (double)size / (double)got;
     double records = (double)(lines > 0 ? lines : 1) * scale;
     double text = (double)((size_t)got - dropped) * scale;
-    return text + records * RECORD_FIXED_BYTES + 2.0 * (CHUNK_BYTES + CHUNK_SLACK);
+    /* The segments' byte maps take a block of whole pages: a segment is full at its text or its
+     * records, and each of the two parts ends with one that is not. */
+    double segments = text / (double)SEGMENT_TEXT_MAX + records / (double)SEGMENT_RECORDS_MAX + 2.0;
+    double maps = segments * sizeof(ByteMap) + 4096.0;
+    return text + records * RECORD_FIXED_BYTES + maps + 2.0 * (CHUNK_BYTES + CHUNK_SLACK);
 }
 
 /* 1 when the file, as far as a sample of it tells, fits in the memory the process has left. */

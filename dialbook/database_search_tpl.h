@@ -9,6 +9,7 @@
  */
 #include <string.h>
 #include "byte_masks.h"
+#include "byte_presence.h"
 
 #if SEARCH_SSE2
 #include <emmintrin.h>
@@ -590,7 +591,10 @@ int FIND_NEXT_MATCH_NAME(const DatabaseStore *store, CompiledKey *key, SearchCur
         }
         if (cursor->next < segment->first)
             cursor->next = segment->first;
-        if (segment->count > 0 && FindIn(segment, store->fold, key, cursor, &found)) {
+        /* A segment is passed over whole where its map says it lacks a byte the key needs; asked
+         * when the search comes to its first record, not on every call. */
+        int lacks = cursor->next == segment->first && SegmentLacksByte(store, s, &key->needed);
+        if (segment->count > 0 && !lacks && FindIn(segment, store->fold, key, cursor, &found)) {
             UnpackRecord(&found, result);
             return 1;
         }

@@ -4,6 +4,7 @@
  * FreeSegments, CountTextBytes and FreeDatabaseStore.
  */
 #include "database_store.h"
+#include "byte_presence.h"
 #include "library_switches.h"
 #include "platform.h"
 
@@ -169,6 +170,7 @@ void CountTextBytes(DatabaseStore *store)
 
 void FreeDatabaseStore(DatabaseStore *store)
 {
+    StopByteMaps(store);   /* first: the thread reads the segments */
     FreeSegments(&store->list);
     memset(store, 0, sizeof *store);
 }

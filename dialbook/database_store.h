@@ -11,6 +11,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include "directory.h"
+#include "platform.h"
 #include "record_fields.h"
 
 /* Bytes kept writable and readable after a segment's text, so fixed-size copies may run past its end. */
@@ -56,6 +57,21 @@ typedef struct SegmentList {
     size_t           capacity;
 } SegmentList;
 
+/* Folded bytes: bit b of the words stands for byte b. */
+typedef struct ByteMap {
+    uint64_t words[4];
+} ByteMap;
+
+/* Which folded bytes each segment's text holds, and the thread that finds out (byte_presence.h). */
+typedef struct ByteMaps {
+    ByteMap       *maps;                     /* one per segment, or NULL */
+    size_t         block;                    /* bytes the maps' block takes */
+    size_t         done;                     /* maps made, from the first segment on; read and written atomically */
+    int            stop;                     /* 1: the thread ends at its next look; read and written atomically */
+    int            running;                  /* 1 while there is a thread to join */
+    PlatformThread thread;
+} ByteMaps;
+
 typedef struct DatabaseStore {
     SegmentList   list;                      /* the records, in file order */
     size_t        count;                     /* records in all segments */
@@ -63,6 +79,7 @@ typedef struct DatabaseStore {
     uint64_t      text_bytes;                /* bytes of text in all segments */
     uint32_t      byte_counts[256];          /* how often each byte occurs in a sample of the text */
     uint32_t      sampled_bytes;             /* bytes in that sample */
+    ByteMaps      byte_maps;                 /* which bytes each segment holds, once known */
 } DatabaseStore;
 
 /* Windows of the text that CountTextBytes reads in each segment, and their size. */

@@ -1,6 +1,7 @@
 /* entry_points.cpp - the library's four exported functions and its one state record.
  * Defines OpenDatabase, CloseDatabase, SearchInDatabase and FillDatabaseRecord.
  */
+#include "byte_presence.h"
 #include "database_search.h"
 #include "library_switches.h"
 #include "search_way.h"
@@ -29,6 +30,8 @@ extern "C" DIRECTORY_API int DIRECTORY_CALL OpenDatabase(const DirectoryPathChar
     CloseDatabase();
     if (!LoadDatabaseStore(path, &g_state.store))
         return 0;
+    if (g_switches.byte_maps != BYTE_MAPS_NONE)
+        StartByteMaps(&g_state.store, g_switches.byte_maps == BYTE_MAPS_AT_OPEN);
     ChooseSearch(&g_state.find_next, &g_state.same_key);
     g_state.open = 1;
     if (count != NULL)

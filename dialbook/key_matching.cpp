@@ -2,6 +2,7 @@
  * Defines CompileKey, PatternFieldMatches and PatternMatches.
  */
 #include "key_matching.h"
+#include "byte_presence.h"
 
 #include <string.h>
 
@@ -63,6 +64,7 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
     compiled->memo_asked = compiled->memo_found = 0;
     compiled->first_field = RECORD_FIELDS - 1;
     compiled->last_field = 0;
+    memset(&compiled->needed, 0, sizeof compiled->needed);
     for (int i = 0; i < RECORD_FIELDS; i++) {
         int f = kTryOrder[i];
         const unsigned char *text = bytes + kFieldSpecs[f].offset;
@@ -82,6 +84,8 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         for (size_t j = 0; j < length; j++) {
             if (text[j] == '*' || text[j] == '?')
                 out->test = FIELD_PATTERN;
+            else
+                AddToByteMap(&compiled->needed, fold[text[j]]);
             out->text[j] = fold[text[j]];
         }
         out->head = out->tail_start = (uint8_t)length;

@@ -65,6 +65,7 @@ typedef struct CompiledKey {
     uint32_t memo_found;                  /* and found there */
     int      first_field;                 /* the lowest and highest field numbers the key tests */
     int      last_field;
+    ByteMap  needed;                      /* the fields' literal bytes, folded: every record it matches holds them */
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
     MemoSlot memo[MEMO_SLOTS];            /* verdicts for memo_field */
 } CompiledKey;

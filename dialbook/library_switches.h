@@ -11,6 +11,8 @@
 typedef struct LibrarySwitches {
     int      no_sse2;               /* 1: run the code built without SSE2 even where the processor has it */
     int      search_way;            /* non-zero: the SearchWay every search takes where its key allows it */
+    int      byte_maps;             /* 0: made on their own thread after the open; BYTE_MAPS_NONE;
+                                       BYTE_MAPS_AT_OPEN: made before the open returns */
     uint64_t memory_left;           /* non-zero: the memory the process has left, instead of the system's figure */
     int      budget_set;            /* 1: block allocations are limited by block_budget */
     uint64_t block_budget;          /* bytes of blocks that may still be allocated while budget_set */
@@ -20,6 +22,10 @@ typedef struct LibrarySwitches {
                                                           reads (part 0 or 1; offset past the chunk), on the
                                                           part's own thread: tests change the file there */
 } LibrarySwitches;
+
+/* What byte_maps may hold besides 0. */
+#define BYTE_MAPS_NONE    1
+#define BYTE_MAPS_AT_OPEN 2
 
 /* Zero, as the shipped library always has them. */
 extern LibrarySwitches g_switches;

@@ -156,6 +156,43 @@ TEST_F(Search, null_result_or_key_resets_and_finds_nothing)
     EXPECT_STREQ(result.phone, "1234567");
 }
 
+// After an open the library goes on finding which letters each part of the database holds, on a
+// thread of its own, so that a search can pass over the parts that lack one of its key's. A search
+// finds the same records whether that work is done or not, and closing the database or opening
+// another one while it runs ends it first (under the sanitizers and valgrind a thread left running
+// would read freed memory).
+TEST(SearchWhileMapping, same_records_before_and_after_and_a_close_or_open_meanwhile)
+{
+    std::string file;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 50000; i++) {
+        std::string surname = i % 9973 == 5 ? "ПодЪячев" : "Петров";
+        std::string line = std::to_string(1000000 + i) + ";" + surname + ";Иван;Иванович;Садовая;12;;" +
+                           std::to_string(i % 300);
+        file += Cp1251FromUtf8(line) + "\r\n";
+        if (i % 9973 == 5)
+            expected.push_back(line);
+    }
+    std::basic_string<DirectoryPathChar> path = LibraryPath(WriteScratchFile("mapping.txt", file));
+    DirectoryRecord hard_sign = MakeKey({{FIELD_SURNAME, "*ъ*"}}), hash = MakeKey({{FIELD_PHONE, "*#"}});
+    for (int round = 0; round < 12; round++) {
+        int count = 0;
+        ASSERT_TRUE(OpenDatabase(path.c_str(), &count));
+        ASSERT_EQ(count, 50000);
+        if (round % 3 == 0)
+            continue;   /* opened again at once */
+        if (round % 3 == 1) {
+            CloseDatabase();
+            continue;
+        }
+        for (int search = 0; search < 3; search++) {
+            EXPECT_EQ(SearchRows(SearchInDatabase, hard_sign), expected) << "round " << round << ", search " << search;
+            EXPECT_TRUE(SearchRows(SearchInDatabase, hash).empty());
+        }
+    }
+    CloseDatabase();
+}
+
 TEST(SearchClosed, finds_nothing_without_a_database)
 {
     CloseDatabase();
