@@ -202,10 +202,9 @@ static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold
 
 /* A scan looks at the text 64 places at a time: for each place, whether the first of its compared
  * bytes passes the first byte set there and, for a run of more than one byte, the second passes the
- * second set where it stands, and the third set the third byte where the scan compares one. The first
- * two sets need one test (a digit, a letter of either case) or two (Е, е, Ё and ё); the loop is built
- * for each count, kFirst and kSecond (0: no second byte), and with a third byte or without (kThird),
- * so that no test is made in vain. */
+ * second set where it stands, and the third set the third byte where the scan compares one. Each set
+ * needs one test (a digit, a letter of either case) or two (Е, е, Ё and ё); the loop is built for
+ * each count, kFirst, kSecond and kThird (0: no such byte), so that no test is made in vain. */
 
 /* The lowest of the places in the run that the scan compares: the one its reads start from. */
 static inline size_t LowestComparedPlace(const LiteralScan *scan)
@@ -262,7 +261,7 @@ static inline __m128i PlacesIn16(__m128i in, const unsigned char *p, const PairT
     if (kSecond != 0)
         in = _mm_and_si128(in, InSet<kSecond>(p + t->second_distance, t->second_or, t->second_want));
     if (kThird != 0)
-        in = _mm_and_si128(in, InSet<2>(p + t->third_distance, t->third_or, t->third_want));
+        in = _mm_and_si128(in, InSet<kThird>(p + t->third_distance, t->third_or, t->third_want));
     return in;
 }
 
@@ -346,7 +345,7 @@ static inline uint64_t PlacesIn64(const unsigned char *p, const PairTests *t)
         if (kSecond != 0)
             in &= InSet<kSecond>(p + w + t->second_distance, t->second_or, t->second_want);
         if (kThird != 0)
-            in &= InSet<2>(p + w + t->third_distance, t->third_or, t->third_want);
+            in &= InSet<kThird>(p + w + t->third_distance, t->third_or, t->third_want);
         places |= in << w;
     }
     return places;
@@ -413,6 +412,17 @@ static inline size_t TryRunAt(const DatabaseSegment *segment, const unsigned cha
     return *at;
 }
 
+/* Where the records of the text ahead are likely to be: records stand in their text's order at a
+ * steady density, so the record at a text offset is about offset * records / text bytes. The density
+ * is kept in 32.32 fixed point, since a scan works it out every 64 bytes and a floating-point multiply
+ * and its conversions there cost a tenth of a dense scan; at most one record a byte, so that a
+ * segment's offsets times it stay within 64 bits. */
+static inline uint64_t RecordsAByte(const DatabaseSegment *segment)
+{
+    uint64_t density = ((uint64_t)segment->count << 32) / segment->text_room;
+    return density < ((uint64_t)1 << 32) ? density : (uint64_t)1 << 32;
+}
+
 /* Tries the segment's records from the cursor on whose key field holds the scan's run, in file order:
  * 1 with *found set and the cursor past it, or 0. Each record is tried once, however often the run
  * stands in it; the text is read 64 places at a time (PlacesIn64), each place found tried in turn. */
@@ -430,12 +440,10 @@ static int ScanSegment(const DatabaseSegment *segment, const unsigned char fold[
     size_t at = RecordOffset(segment, i);
     size_t from = at;                                       /* the first place still to try */
     size_t last = segment->text_room - scan->length + 1;   /* the places a run can start at */
-    /* Where the records of the text ahead are likely to be: records stand in their text's order at a
-     * steady density, so the record at a text offset is about offset * records / text bytes. */
-    double records_a_byte = (double)segment->count / (double)segment->text_room;
+    uint64_t records_a_byte = RecordsAByte(segment);
     for (size_t p = from; p < last; p += 64) {
         if (scan->ask_for_records) {   /* dense candidates: their records' arrays asked for ahead of them */
-            size_t ahead = (size_t)((double)(p + RECORDS_AHEAD_BYTES) * records_a_byte);
+            size_t ahead = (size_t)((uint64_t)(p + RECORDS_AHEAD_BYTES) * records_a_byte >> 32);
             if (ahead < segment->count) {
                 ASK_FOR(&segment->shapes[ahead]);
                 ASK_FOR(&segment->block_offsets[ahead >> BLOCK_SHIFT]);
@@ -474,15 +482,17 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
                       SearchCursor *cursor, FoundRecord *found)
 {
     typedef int ScanFn(const DatabaseSegment *, const unsigned char[256], CompiledKey *, SearchCursor *, FoundRecord *);
-    static ScanFn *const kScans[2][2][3] = {
+    static ScanFn *const kScans[3][2][3] = {
         {{ScanSegment<1, 0, 0>, ScanSegment<1, 1, 0>, ScanSegment<1, 2, 0>},
          {ScanSegment<2, 0, 0>, ScanSegment<2, 1, 0>, ScanSegment<2, 2, 0>}},
         {{ScanSegment<1, 0, 0>, ScanSegment<1, 1, 1>, ScanSegment<1, 2, 1>},
          {ScanSegment<2, 0, 0>, ScanSegment<2, 1, 1>, ScanSegment<2, 2, 1>}},
+        {{ScanSegment<1, 0, 0>, ScanSegment<1, 1, 2>, ScanSegment<1, 2, 2>},
+         {ScanSegment<2, 0, 0>, ScanSegment<2, 1, 2>, ScanSegment<2, 2, 2>}},
     };
     const LiteralScan *scan = &key->scan;
     int second = scan->first_at == scan->second_at ? 0 : SetTests(&scan->second);
-    int third = scan->third_at != scan->second_at;
+    int third = scan->third_at == scan->second_at ? 0 : SetTests(&scan->third);
     return kScans[third][SetTests(&scan->first) - 1][second](segment, fold, key, cursor, found);
 }
 
