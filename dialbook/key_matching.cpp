@@ -54,6 +54,63 @@ static void CompileFilterTest(KeyField *k, const unsigned char *text)
         CompileHeadFilterTest(k, text, fixed_length);
 }
 
+/* A sieve byte's test: (byte | *or_bits) == *want for the bytes that fold to folded, or 0xFF both ways,
+ * any byte, for '?' and for a set that takes two tests. */
+static void SieveByteTest(const unsigned char fold[256], unsigned char folded, uint8_t *or_bits, uint8_t *want)
+{
+    *or_bits = *want = 0xFF;
+    if (folded == '?')
+        return;
+    ByteSet set;
+    MakeByteSet(fold, folded, &set);
+    if (set.or_bits[1] == set.or_bits[0] && set.want[1] == set.want[0]) {
+        *or_bits = set.or_bits[0];
+        *want = set.want[0];
+    }
+}
+
+/* The tests of length bytes of text, byte j of the run in byte j of the words. */
+static void SieveRunTests(const unsigned char fold[256], const unsigned char *text, size_t length, uint64_t *or_bits,
+                          uint64_t *want)
+{
+    *or_bits = *want = 0;
+    for (size_t j = 0; j < length; j++) {
+        uint8_t o, w;
+        SieveByteTest(fold, text[j], &o, &w);
+        *or_bits |= (uint64_t)o << (8 * j);
+        *want |= (uint64_t)w << (8 * j);
+    }
+}
+
+/* The sieve of the phone pattern k; its longest run between stars is the inner one. */
+static void CompileSieve(const KeyField *k, const unsigned char fold[256], PhoneSieve *sieve)
+{
+    static_assert(kFieldSpecs[FIELD_PHONE].longest <= 8, "a phone fits in one 64-bit word");
+    memset(sieve, 0, sizeof *sieve);
+    sieve->on = 1;
+    sieve->head = k->head;
+    sieve->tail = (uint8_t)(k->length - k->tail_start);
+    SieveRunTests(fold, k->text, sieve->head, &sieve->head_or, &sieve->head_want);
+    SieveRunTests(fold, k->text + k->tail_start, sieve->tail, &sieve->tail_or, &sieve->tail_want);
+    size_t best = 0;
+    for (size_t start = k->head + 1u; start < k->tail_start;) {
+        size_t end = start;
+        while (k->text[end] != '*')
+            end++;
+        if (end - start > sieve->inner) {
+            best = start;
+            sieve->inner = (uint8_t)(end - start);
+        }
+        start = end + 1;
+    }
+    for (size_t j = 0; j < sieve->inner; j++) {
+        uint8_t o, w;
+        SieveByteTest(fold, k->text[best + j], &o, &w);
+        sieve->inner_or[j] = 0x0101010101010101ull * o;
+        sieve->inner_want[j] = 0x0101010101010101ull * w;
+    }
+}
+
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled)
 {
     for (size_t i = 0; i < MEMO_SLOTS; i++)
@@ -104,6 +161,10 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
         if (out->test == FIELD_PATTERN && compiled->memo_field < 0)
             compiled->memo_field = compiled->count - 1;
     }
+    compiled->sieve.on = 0;
+    for (int i = 0; i < compiled->count; i++)
+        if (compiled->fields[i].field == FIELD_PHONE && compiled->fields[i].test == FIELD_PATTERN)
+            CompileSieve(&compiled->fields[i], fold, &compiled->sieve);
 }
 
 /* 1 when each pattern byte is '?' or the folded text byte. */

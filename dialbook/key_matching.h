@@ -7,6 +7,7 @@
 #define DIALBOOK_KEY_MATCHING_H
 
 #include <stdint.h>
+#include <string.h>
 #include "database_store.h"
 #include "literal_scan.h"
 
@@ -48,6 +49,26 @@ typedef struct MemoSlot {
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;
 
+/* The phone, a record's first field, starts at the record's first byte and holds at most 8 bytes, so
+ * a pattern over it is tested on one 64-bit word of the record's text with no loop over its bytes.
+ * The sieve passes every phone the pattern covers and few others: the pattern's bytes before its first
+ * '*' at the phone's start, those after its last '*' at its end, and its longest run between stars
+ * somewhere between them. A '?', or a byte whose folded forms one test cannot hold, passes any byte:
+ * each byte of the word is compared as (byte | or) == want, and or = want = 0xFF passes them all.
+ * What passes goes to RecordMatches, which decides. */
+#define SIEVE_INNER_MAX 8
+
+typedef struct PhoneSieve {
+    uint8_t  on;                          /* 1 when the key has a pattern for the phone */
+    uint8_t  head;                        /* bytes tested at the phone's start, */
+    uint8_t  tail;                        /* at its end, */
+    uint8_t  inner;                       /* and anywhere between them */
+    uint64_t head_or, head_want;          /* the head's tests, bytes 0 to head - 1, 0 past them */
+    uint64_t tail_or, tail_want;          /* the tail's, bytes 0 to tail - 1, 0 past them */
+    uint64_t inner_or[SIEVE_INNER_MAX];   /* each inner byte's test, in every byte of a word */
+    uint64_t inner_want[SIEVE_INNER_MAX];
+} PhoneSieve;
+
 /* How a search finds the records it tries. */
 enum SearchWay {
     WAY_FILTER = 1,   /* the filter column of key field `filter` picks them */
@@ -66,6 +87,7 @@ typedef struct CompiledKey {
     int      first_field;                 /* the lowest and highest field numbers the key tests */
     int      last_field;
     ByteMap  needed;                      /* the fields' literal bytes, folded: every record it matches holds them */
+    PhoneSieve sieve;                     /* the phone pattern's sieve, which a walk tests first */
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
     MemoSlot memo[MEMO_SLOTS];            /* verdicts for memo_field */
 } CompiledKey;
@@ -149,6 +171,44 @@ static inline int RecordMatches(CompiledKey *key, const unsigned char fold[256],
             return 0;
     }
     return 1;
+}
+
+/* 0x80 in each byte of word that is 0, and 0 in every other byte. */
+static inline uint64_t ZeroBytesHigh(uint64_t word)
+{
+    const uint64_t lows = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((word & lows) + lows) | word | lows);
+}
+
+/* The bytes of a word below byte n (n at most 8). */
+static inline uint64_t BytesBelow(size_t n)
+{
+    return n >= 8 ? ~(uint64_t)0 : ((uint64_t)1 << (8 * n)) - 1;
+}
+
+/* 0 when the record whose text starts at record and whose phone is length bytes cannot pass the
+ * sieve's pattern. Reads 8 bytes from record: the store keeps slack after its text. */
+static inline int SievePasses(const PhoneSieve *sieve, const char *record, size_t length)
+{
+    if (length > 8)
+        return 1;
+    if (length < (size_t)sieve->head + sieve->tail + sieve->inner)
+        return 0;
+    uint64_t word;
+    memcpy(&word, record, sizeof word);
+    word &= BytesBelow(length);
+    if (((word | sieve->head_or) ^ sieve->head_want) & BytesBelow(sieve->head))
+        return 0;
+    if (sieve->tail != 0 && (((word >> (8 * (length - sieve->tail))) | sieve->tail_or) ^ sieve->tail_want) != 0)
+        return 0;
+    if (sieve->inner == 0)
+        return 1;
+    /* a byte's high bit for each place the inner run may start at, cleared where one of its bytes fails */
+    uint64_t starts = BytesBelow(length - sieve->tail - sieve->inner + 1) & ~BytesBelow(sieve->head) &
+                      0x8080808080808080ull;
+    for (size_t j = 0; j < sieve->inner; j++)
+        starts &= ZeroBytesHigh((word | sieve->inner_or[j]) ^ sieve->inner_want[j]) >> (8 * j);
+    return starts != 0;
 }
 
 /* 1 when the pattern of k ('*' any run, '?' any one byte, folded) covers all of text. */

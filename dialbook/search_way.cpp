@@ -13,8 +13,9 @@
  * for each candidate's memory, a match among them little more; a scan reads the text, stops at each
  * place where its compared bytes sit, looks for the key field's other runs near each place where its
  * run stands, and reads the record where they are all there, a match handed out alone; a walk tests
- * every record. */
+ * every record, or with a phone pattern sieves each record's phone first. */
 #define WALK_COST_A_RECORD      14.0
+#define SIEVE_COST_A_RECORD     2.5
 #define FILTER_COST_A_RECORD    0.3
 #define CANDIDATE_COST          45.0
 #define SCAN_COST_A_BYTE        0.04
@@ -80,11 +81,13 @@ static double ByteShare(const DatabaseStore *store, unsigned char folded)
     return ((double)count + 0.5) / ((double)store->sampled_bytes + 1.0);
 }
 
-/* The part of the records that the key's filter lets through (*passed, when it has a filter) and the
- * part that it matches (*matched), from stretches of records spread over the store. */
-static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *matched)
+/* The part of the records that the key's filter lets through (*passed, when it has a filter), the part
+ * its phone sieve lets through (*sieved, when it has one) and the part that it matches (*matched), from
+ * stretches of records spread over the store. */
+static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *sieved,
+                          double *matched)
 {
-    size_t sampled = 0, passes = 0, matches = 0, next = 0;   /* next: the first record not sampled yet */
+    size_t sampled = 0, passes = 0, sieve_passes = 0, matches = 0, next = 0;   /* next: the first record not sampled yet */
     const SegmentList *list = &store->list;
     for (size_t j = 0, s = 0; j < RECORD_SAMPLE_STRETCHES; j++) {
         size_t record = store->count / RECORD_SAMPLE_STRETCHES * j;
@@ -104,11 +107,14 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
                 const KeyField *driver = &key->fields[key->filter];
                 passes += (segment->filters[driver->field][i] & driver->filter_mask) == driver->filter_want;
             }
+            if (key->sieve.on)
+                sieve_passes += SievePasses(&key->sieve, segment->text + at, shape->end[FIELD_PHONE]);
             matches += RecordMatches(key, store->fold, segment->text + at, shape);
             at += shape->end[RECORD_FIELDS - 1];
         }
     }
     *passed = ((double)passes + 0.5) / ((double)sampled + 1.0);
+    *sieved = ((double)sieve_passes + 0.5) / ((double)sampled + 1.0);
     *matched = ((double)matches + 0.5) / ((double)sampled + 1.0);
 }
 
@@ -252,8 +258,9 @@ static int PickFilterField(const CompiledKey *key)
 void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
 {
     key->filter = PickFilterField(key);
-    double passed, matched;
-    SampleRecords(store, key, &passed, &matched);
+    double passed, sieved, matched;
+    SampleRecords(store, key, &passed, &sieved, &matched);
+    double walk_cost = key->sieve.on ? SIEVE_COST_A_RECORD + WALK_COST_A_RECORD * sieved : WALK_COST_A_RECORD;
     double filter_cost = key->filter < 0 ? -1.0 : FILTER_COST_A_RECORD + CANDIDATE_COST * passed;
     double scan_cost = PlanScan(store, key, &key->scan);
     if (scan_cost >= 0)
@@ -265,9 +272,9 @@ void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
         key->way = WAY_SCAN;
     else if (forced != 0)
         key->way = WAY_WALK;
-    else if (filter_cost >= 0 && (scan_cost < 0 || filter_cost <= scan_cost) && filter_cost <= WALK_COST_A_RECORD)
+    else if (filter_cost >= 0 && (scan_cost < 0 || filter_cost <= scan_cost) && filter_cost <= walk_cost)
         key->way = WAY_FILTER;
-    else if (scan_cost >= 0 && scan_cost <= WALK_COST_A_RECORD)
+    else if (scan_cost >= 0 && scan_cost <= walk_cost)
         key->way = WAY_SCAN;
     else
         key->way = WAY_WALK;

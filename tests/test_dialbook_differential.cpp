@@ -403,4 +403,48 @@ TEST(differential, literal_runs_match_the_reference)
     CloseDatabase();
 }
 
+// Phone patterns, which a walk sieves on one word of each record's text before it matches the record:
+// a run at the phone's start, at its end and between stars, a run as long as the phone, '?' inside a
+// run, Ё and е, and phones of every length, over phones of few bytes so that runs stand at every place
+// and overlap. Every way must give the reference's matches.
+TEST(differential, phone_patterns_match_the_reference)
+{
+    Random random{5};
+    std::vector<std::vector<std::string>> records;
+    std::string file;
+    for (int i = 0; i < 400; i++) {
+        std::string phone;
+        for (size_t length = random.Below(kFieldSpecs[FIELD_PHONE].longest + 1); length > 0; length--)
+            phone += random.Below(8) == 0 ? (random.Below(2) == 0 ? "Ё" : "е") : std::string(1, "1224"[random.Below(4)]);
+        std::vector<std::string> fields = {phone, "Ёлкин", "Иван", "", "1224", std::to_string(i % 30), "", "42"};
+        for (std::string &field : fields)
+            field = Cp1251FromUtf8(field);
+        file += JoinFields(fields) + "\r\n";
+        records.push_back(fields);
+    }
+    const KeyTexts kKeys[] = {
+        {{FIELD_PHONE, "*24*22"}},  {{FIELD_PHONE, "*22"}},       {{FIELD_PHONE, "1*4"}},
+        {{FIELD_PHONE, "*2?4"}},    {{FIELD_PHONE, "?2*"}},       {{FIELD_PHONE, "*12*"}},
+        {{FIELD_PHONE, "*1*2*4*"}}, {{FIELD_PHONE, "12*41*14"}},  {{FIELD_PHONE, "1?2?"}},
+        {{FIELD_PHONE, "*е*"}},     {{FIELD_PHONE, "*Ё2"}},       {{FIELD_PHONE, "*2221"}},
+        {{FIELD_PHONE, "*???????"}}, {{FIELD_PHONE, "*2222222"}}, {{FIELD_PHONE, "4*"}},
+        {{FIELD_PHONE, "*4"}, {FIELD_HOUSE, "1*"}},               {{FIELD_PHONE, "*1"}, {FIELD_STREET, "*22*"}},
+    };
+    for (const Way &way : kWays) {
+        SCOPED_TRACE(way.name);
+        ASSERT_EQ(OpenWithWay(way, "phones.txt", file), 400);
+        for (const KeyTexts &key : kKeys) {
+            KeyTexts bytes = key;
+            for (auto &k : bytes)
+                k.second = Cp1251FromUtf8(k.second);
+            std::vector<std::string> expected;
+            for (const std::string &row : ReferenceRows(records, bytes, 0))
+                expected.push_back(Utf8FromCp1251(row));
+            ASSERT_EQ(SearchRows(SearchInDatabase, MakeKey(key)), expected) << "phone key " << key[0].second;
+        }
+    }
+    RestoreWay();
+    CloseDatabase();
+}
+
 } // namespace
