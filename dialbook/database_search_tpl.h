@@ -499,17 +499,17 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
 /* ---------------------------------------------------------------- every record */
 
 /* Tests every record of the segment from the cursor on, keeping its text offset as it goes; 1 with
- * *found set and the cursor past it, or 0. A key with a phone pattern has each record's phone sieved
- * first (SievePasses), which rules out nearly all of them in a few word operations. */
+ * *found set and the cursor past it, or 0. A key with a pattern has each record sieved first
+ * (SievePasses), which rules out most of them in a few word operations. */
 static int FindScanning(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                         SearchCursor *cursor, FoundRecord *found)
 {
     size_t from = cursor->next - segment->first;
     size_t at = RecordOffset(segment, from);
-    const PhoneSieve *sieve = key->sieve.on ? &key->sieve : NULL;
+    const FieldSieve *sieve = key->sieve.on ? &key->sieve : NULL;
     for (size_t i = from; i < segment->count; i++) {
         const RecordShape *shape = &segment->shapes[i];
-        if ((sieve == NULL || SievePasses(sieve, segment->text + at, shape->end[FIELD_PHONE])) &&
+        if ((sieve == NULL || SievePasses(sieve, segment->text + at, shape)) &&
             RecordMatches(key, fold, segment->text + at, shape)) {
             found->text = segment->text + at;
             found->shape = shape;

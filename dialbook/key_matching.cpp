@@ -82,16 +82,24 @@ static void SieveRunTests(const unsigned char fold[256], const unsigned char *te
     }
 }
 
-/* The sieve of the phone pattern k; its longest run between stars is the inner one. */
-static void CompileSieve(const KeyField *k, const unsigned char fold[256], PhoneSieve *sieve)
+/* The sieve of the pattern k: up to 8 bytes of its head and of its tail, and in a field of at most 8
+ * bytes its longest run between stars as the inner one. */
+static void CompileSieve(const KeyField *k, const unsigned char fold[256], FieldSieve *sieve)
 {
-    static_assert(kFieldSpecs[FIELD_PHONE].longest <= 8, "a phone fits in one 64-bit word");
+    static_assert(SIEVE_INNER_MAX >= 8, "a short field's run fits");
     memset(sieve, 0, sizeof *sieve);
     sieve->on = 1;
-    sieve->head = k->head;
-    sieve->tail = (uint8_t)(k->length - k->tail_start);
+    sieve->field = k->field;
+    sieve->before = k->before;
+    sieve->before_mask = k->before_mask;
+    sieve->shortest = k->shortest;
+    size_t tail = k->length - k->tail_start;
+    sieve->head = (uint8_t)(k->head < 8 ? k->head : 8);
+    sieve->tail = (uint8_t)(tail < 8 ? tail : 8);
     SieveRunTests(fold, k->text, sieve->head, &sieve->head_or, &sieve->head_want);
-    SieveRunTests(fold, k->text + k->tail_start, sieve->tail, &sieve->tail_or, &sieve->tail_want);
+    SieveRunTests(fold, k->text + k->length - sieve->tail, sieve->tail, &sieve->tail_or, &sieve->tail_want);
+    if (kFieldSpecs[k->field].longest > 8)
+        return;
     size_t best = 0;
     for (size_t start = k->head + 1u; start < k->tail_start;) {
         size_t end = start;
@@ -109,6 +117,27 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Phone
         sieve->inner_or[j] = 0x0101010101010101ull * o;
         sieve->inner_want[j] = 0x0101010101010101ull * w;
     }
+}
+
+/* The key field whose pattern the sieve tests: the one with the most bytes a sieve can test, or -1. */
+static int PickSieveField(const CompiledKey *key)
+{
+    int best = -1;
+    size_t best_bytes = 0;
+    for (int i = 0; i < key->count; i++) {
+        const KeyField *k = &key->fields[i];
+        if (k->test != FIELD_PATTERN)
+            continue;
+        size_t tail = k->length - k->tail_start;
+        size_t bytes = (k->head < 8 ? k->head : 8) + (tail < 8 ? tail : 8);
+        if (kFieldSpecs[k->field].longest <= 8)
+            bytes = k->shortest;
+        if (bytes > best_bytes) {
+            best = i;
+            best_bytes = bytes;
+        }
+    }
+    return best;
 }
 
 void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], CompiledKey *compiled)
@@ -162,9 +191,9 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
             compiled->memo_field = compiled->count - 1;
     }
     compiled->sieve.on = 0;
-    for (int i = 0; i < compiled->count; i++)
-        if (compiled->fields[i].field == FIELD_PHONE && compiled->fields[i].test == FIELD_PATTERN)
-            CompileSieve(&compiled->fields[i], fold, &compiled->sieve);
+    int sieved = PickSieveField(compiled);
+    if (sieved >= 0)
+        CompileSieve(&compiled->fields[sieved], fold, &compiled->sieve);
 }
 
 /* 1 when each pattern byte is '?' or the folded text byte. */

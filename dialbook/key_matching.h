@@ -49,25 +49,30 @@ typedef struct MemoSlot {
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;
 
-/* The phone, a record's first field, starts at the record's first byte and holds at most 8 bytes, so
- * a pattern over it is tested on one 64-bit word of the record's text with no loop over its bytes.
- * The sieve passes every phone the pattern covers and few others: the pattern's bytes before its first
- * '*' at the phone's start, those after its last '*' at its end, and its longest run between stars
- * somewhere between them. A '?', or a byte whose folded forms one test cannot hold, passes any byte:
- * each byte of the word is compared as (byte | or) == want, and or = want = 0xFF passes them all.
- * What passes goes to RecordMatches, which decides. */
+/* Most slow patterns are a star and a suffix, or a few bytes in a short field, and a walk reads every
+ * record's shape and the text near its start anyway: so a walk tests a pattern's fixed bytes a 64-bit
+ * word at a time before it matches the record. The sieve passes every field the pattern covers and
+ * few others: up to 8 of the pattern's bytes before its first '*' at the field's start, up to 8 of
+ * those after its last '*' at its end, and, in a field of at most 8 bytes (the phone, the house, the
+ * building, the flat), its longest run between stars somewhere between them. A '?', or a byte whose
+ * folded forms one test cannot hold, passes any byte: each byte of a word is compared as
+ * (byte | or) == want, and or = want = 0xFF passes them all. What passes goes to RecordMatches. */
 #define SIEVE_INNER_MAX 8
 
-typedef struct PhoneSieve {
-    uint8_t  on;                          /* 1 when the key has a pattern for the phone */
-    uint8_t  head;                        /* bytes tested at the phone's start, */
+typedef struct FieldSieve {
+    uint8_t  on;                          /* 1 when the key has a pattern the sieve tests */
+    uint8_t  field;                       /* its field, which starts at end[before] & before_mask */
+    uint8_t  before;
+    uint8_t  before_mask;
+    uint8_t  shortest;                    /* the pattern's bytes besides its stars */
+    uint8_t  head;                        /* bytes tested at the field's start, */
     uint8_t  tail;                        /* at its end, */
-    uint8_t  inner;                       /* and anywhere between them */
+    uint8_t  inner;                       /* and anywhere between them (a short field only) */
     uint64_t head_or, head_want;          /* the head's tests, bytes 0 to head - 1, 0 past them */
     uint64_t tail_or, tail_want;          /* the tail's, bytes 0 to tail - 1, 0 past them */
     uint64_t inner_or[SIEVE_INNER_MAX];   /* each inner byte's test, in every byte of a word */
     uint64_t inner_want[SIEVE_INNER_MAX];
-} PhoneSieve;
+} FieldSieve;
 
 /* How a search finds the records it tries. */
 enum SearchWay {
@@ -87,7 +92,7 @@ typedef struct CompiledKey {
     int      first_field;                 /* the lowest and highest field numbers the key tests */
     int      last_field;
     ByteMap  needed;                      /* the fields' literal bytes, folded: every record it matches holds them */
-    PhoneSieve sieve;                     /* the phone pattern's sieve, which a walk tests first */
+    FieldSieve sieve;                     /* what a walk tests first */
     KeyField fields[RECORD_FIELDS];       /* in the order they are tried */
     MemoSlot memo[MEMO_SLOTS];            /* verdicts for memo_field */
 } CompiledKey;
@@ -186,29 +191,38 @@ static inline uint64_t BytesBelow(size_t n)
     return n >= 8 ? ~(uint64_t)0 : ((uint64_t)1 << (8 * n)) - 1;
 }
 
-/* 0 when the record whose text starts at record and whose phone is length bytes cannot pass the
- * sieve's pattern. Reads 8 bytes from record: the store keeps slack after its text. */
-static inline int SievePasses(const PhoneSieve *sieve, const char *record, size_t length)
+/* The 8 bytes at p: the store keeps slack after its text. */
+static inline uint64_t WordAt(const char *p)
 {
-    if (length > 8)
-        return 1;
-    if (length < (size_t)sieve->head + sieve->tail + sieve->inner)
-        return 0;
     uint64_t word;
-    memcpy(&word, record, sizeof word);
-    word &= BytesBelow(length);
-    if (((word | sieve->head_or) ^ sieve->head_want) & BytesBelow(sieve->head))
-        return 0;
-    if (sieve->tail != 0 && (((word >> (8 * (length - sieve->tail))) | sieve->tail_or) ^ sieve->tail_want) != 0)
-        return 0;
-    if (sieve->inner == 0)
-        return 1;
-    /* a byte's high bit for each place the inner run may start at, cleared where one of its bytes fails */
+    memcpy(&word, p, sizeof word);
+    return word;
+}
+
+/* 1 when the inner run stands in the field's text of length bytes (at most 8) between its head and tail. */
+static inline int InnerRunPasses(const FieldSieve *sieve, const char *text, size_t length)
+{
+    uint64_t word = WordAt(text) & BytesBelow(length);
+    /* a byte's high bit for each place the run may start at, cleared where one of its bytes fails */
     uint64_t starts = BytesBelow(length - sieve->tail - sieve->inner + 1) & ~BytesBelow(sieve->head) &
                       0x8080808080808080ull;
     for (size_t j = 0; j < sieve->inner; j++)
         starts &= ZeroBytesHigh((word | sieve->inner_or[j]) ^ sieve->inner_want[j]) >> (8 * j);
     return starts != 0;
+}
+
+/* 0 when the record (its packed text and shape) cannot pass the sieve's pattern. */
+static inline int SievePasses(const FieldSieve *sieve, const char *record, const RecordShape *shape)
+{
+    size_t start = shape->end[sieve->before] & sieve->before_mask, length = shape->end[sieve->field] - start;
+    const char *text = record + start;
+    if (length < sieve->shortest || start > shape->end[sieve->field])
+        return 0;
+    if (((WordAt(text) | sieve->head_or) ^ sieve->head_want) & BytesBelow(sieve->head))
+        return 0;
+    if (((WordAt(text + length - sieve->tail) & BytesBelow(sieve->tail)) | sieve->tail_or) != sieve->tail_want)
+        return 0;
+    return sieve->inner == 0 || length > 8 || InnerRunPasses(sieve, text, length);
 }
 
 /* 1 when the pattern of k ('*' any run, '?' any one byte, folded) covers all of text. */

@@ -13,7 +13,7 @@
  * for each candidate's memory, a match among them little more; a scan reads the text, stops at each
  * place where its compared bytes sit, looks for the key field's other runs near each place where its
  * run stands, and reads the record where they are all there, a match handed out alone; a walk tests
- * every record, or with a phone pattern sieves each record's phone first. */
+ * every record, or with a pattern sieves each record first. */
 #define WALK_COST_A_RECORD      14.0
 #define SIEVE_COST_A_RECORD     2.5
 #define FILTER_COST_A_RECORD    0.3
@@ -82,7 +82,7 @@ static double ByteShare(const DatabaseStore *store, unsigned char folded)
 }
 
 /* The part of the records that the key's filter lets through (*passed, when it has a filter), the part
- * its phone sieve lets through (*sieved, when it has one) and the part that it matches (*matched), from
+ * its sieve lets through (*sieved, when it has one) and the part that it matches (*matched), from
  * stretches of records spread over the store. */
 static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *sieved,
                           double *matched)
@@ -108,7 +108,7 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
                 passes += (segment->filters[driver->field][i] & driver->filter_mask) == driver->filter_want;
             }
             if (key->sieve.on)
-                sieve_passes += SievePasses(&key->sieve, segment->text + at, shape->end[FIELD_PHONE]);
+                sieve_passes += SievePasses(&key->sieve, segment->text + at, shape);
             matches += RecordMatches(key, store->fold, segment->text + at, shape);
             at += shape->end[RECORD_FIELDS - 1];
         }
