@@ -93,6 +93,7 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     sieve->before = k->before;
     sieve->before_mask = k->before_mask;
     sieve->shortest = k->shortest;
+    sieve->longest = k->longest;
     size_t tail = k->length - k->tail_start;
     sieve->head = (uint8_t)(k->head < 8 ? k->head : 8);
     sieve->tail = (uint8_t)(tail < 8 ? tail : 8);
