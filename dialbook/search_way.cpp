@@ -18,6 +18,7 @@
 #define SIEVE_COST_A_RECORD     4.0   /* 2.8 ns on the phone, the record's first field, up to 5 on the others */
 #define FILTER_COST_A_RECORD    0.3
 #define CANDIDATE_COST          45.0
+#define SHAPE_CANDIDATE_COST    10.0   /* a candidate whose field lengths rule it out: its text is never read */
 #define SCAN_COST_A_BYTE        0.04
 #define PAIR_HIT_COST           3.0
 #define RUN_HIT_COST            8.0
@@ -85,13 +86,25 @@ static double ByteShare(const DatabaseStore *store, unsigned char folded)
     return ((double)count + 0.5) / ((double)store->sampled_bytes + 1.0);
 }
 
-/* The part of the records that the key's filter lets through (*passed, when it has a filter), the part
- * its sieve lets through (*sieved, when it has one) and the part that it matches (*matched), from
- * stretches of records spread over the store. */
-static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *sieved,
-                          double *matched)
+/* 1 when every key field's length lets the record of this shape pass: a candidate that fails is
+ * ruled out on its shape alone. */
+static int LengthsFit(const CompiledKey *key, const RecordShape *shape)
 {
-    size_t sampled = 0, passes = 0, sieve_passes = 0, matches = 0, next = 0;   /* next: the first record not sampled yet */
+    for (int i = 0; i < key->count; i++)
+        if (!FieldLengthFits(&key->fields[i], shape))
+            return 0;
+    return 1;
+}
+
+/* The part of the records that the key's filter lets through (*passed, when it has a filter), the
+ * part of those whose field lengths fit the key too (*fitting), the part its sieve lets through
+ * (*sieved, when it has one) and the part that it matches (*matched), from stretches of records
+ * spread over the store. */
+static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *fitting,
+                          double *sieved, double *matched)
+{
+    size_t sampled = 0, passes = 0, fits = 0, sieve_passes = 0, matches = 0;
+    size_t next = 0;   /* the first record not sampled yet */
     const SegmentList *list = &store->list;
     for (size_t j = 0, s = 0; j < RECORD_SAMPLE_STRETCHES; j++) {
         size_t record = store->count / RECORD_SAMPLE_STRETCHES * j;
@@ -109,7 +122,9 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
             sampled++;
             if (key->filter >= 0) {
                 const KeyField *driver = &key->fields[key->filter];
-                passes += (segment->filters[driver->field][i] & driver->filter_mask) == driver->filter_want;
+                int pass = (segment->filters[driver->field][i] & driver->filter_mask) == driver->filter_want;
+                passes += pass;
+                fits += pass && LengthsFit(key, shape);
             }
             if (key->sieve.on)
                 sieve_passes += SievePasses(&key->sieve, segment->text + at, shape);
@@ -118,6 +133,7 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
         }
     }
     *passed = ((double)passes + 0.5) / ((double)sampled + 1.0);
+    *fitting = ((double)fits + 0.5) / ((double)sampled + 1.0);
     *sieved = ((double)sieve_passes + 0.5) / ((double)sampled + 1.0);
     *matched = ((double)matches + 0.5) / ((double)sampled + 1.0);
 }
@@ -262,12 +278,14 @@ static int PickFilterField(const CompiledKey *key)
 void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
 {
     key->filter = PickFilterField(key);
-    double passed, sieved, matched;
-    SampleRecords(store, key, &passed, &sieved, &matched);
+    double passed, fitting, sieved, matched;
+    SampleRecords(store, key, &passed, &fitting, &sieved, &matched);
     if (sieved > SIEVE_PASSES_AT_MOST)
         key->sieve.on = 0;
     double walk_cost = key->sieve.on ? SIEVE_COST_A_RECORD + WALK_COST_A_RECORD * sieved : WALK_COST_A_RECORD;
-    double filter_cost = key->filter < 0 ? -1.0 : FILTER_COST_A_RECORD + CANDIDATE_COST * passed;
+    double filter_cost = key->filter < 0 ? -1.0
+                                         : FILTER_COST_A_RECORD + SHAPE_CANDIDATE_COST * (passed - fitting) +
+                                               CANDIDATE_COST * fitting;
     double scan_cost = PlanScan(store, key, &key->scan);
     if (scan_cost >= 0)
         scan_cost += SCAN_MATCH_COST * matched;
