@@ -1,4 +1,4 @@
-// bench_patterns.cpp - the pattern matcher's worst case: keys such as "*а*а*а*б*а", which a
+// bench_patterns.cpp - the pattern matcher's worst case: keys such as "*а*а*а*б*а*", which a
 // backtracking matcher pays for exponentially, searched over a database whose surnames are all
 // long runs of "а" and all different (so no verdict can be remembered). The time per record must
 // grow with the key's length about linearly. A plain backtracking matcher on the same texts is
@@ -32,14 +32,15 @@ std::string Surname(int i)
     return std::string(kFieldSpecs[FIELD_SURNAME].longest - 1 - 6, kA) + kB + digits;
 }
 
-// The key "*а" repeated pairs times, then "*б*а": every letter of it is in every surname, yet no
-// surname matches, since no "а" follows the "б"; a matcher learns that only at the text's end.
+// The key "*а" repeated pairs times, then "*б*а*": every letter of it is in every surname, yet no
+// surname matches, since no "а" follows the "б"; a matcher learns that only at the text's end. It
+// ends with a star, so that no test of the field's last bytes can rule a surname out unread.
 std::string Pattern(int pairs)
 {
     std::string key;
     for (int i = 0; i < pairs; i++)
         key += std::string("*") + kA;
-    return key + "*" + kB + "*" + kA;
+    return key + "*" + kB + "*" + kA + "*";
 }
 
 // Writes the database and opens it; the record count.
