@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -329,6 +330,32 @@ TEST(differential, keys_on_every_field_match_the_reference)
     CloseDatabase();
 }
 
+// Opens file (whose records, in Windows-1251, are records) each way the library can search, and
+// searches it for each key of the table (in UTF-8): every way must find the reference's rows.
+void ExpectEveryWayFindsTheReference(const std::string &name, const std::string &file,
+                                     const std::vector<std::vector<std::string>> &records,
+                                     const std::vector<KeyTexts> &keys)
+{
+    for (const Way &way : kWays) {
+        SCOPED_TRACE(way.name);
+        ASSERT_EQ(OpenWithWay(way, name, file), static_cast<int>(records.size()));
+        for (const KeyTexts &key : keys) {
+            std::string what;
+            for (const auto &k : key)
+                what += std::string(" ") + FieldName(k.first) + "=" + k.second;
+            KeyTexts bytes = key;
+            for (auto &k : bytes)
+                k.second = Cp1251FromUtf8(k.second);
+            std::vector<std::string> expected;
+            for (const std::string &row : ReferenceRows(records, bytes, 0))
+                expected.push_back(Utf8FromCp1251(row));
+            ASSERT_EQ(SearchRows(SearchInDatabase, MakeKey(key)), expected) << "key" << what;
+        }
+    }
+    RestoreWay();
+    CloseDatabase();
+}
+
 // A literal scan's cases: runs of literal bytes at the start of a segment's text and at its end
 // (the test program of the library's switches keeps segments of 40 records), runs that lie across
 // two fields of a record and must not match, and runs that differ from the key only in case or in Ё
@@ -383,24 +410,7 @@ TEST(differential, literal_runs_match_the_reference)
         {{FIELD_SURNAME, "*ъ*"}},  {{FIELD_SURNAME, "подъ*"}},  {{FIELD_STREET, "*ъ*"}},
         {{FIELD_STREET, "ел*"}},   {{FIELD_STREET, "*ёл*"}},    {{FIELD_SURNAME, "*ъ*"}, {FIELD_STREET, "*ъ*"}},
     };
-    for (const Way &way : kWays) {
-        SCOPED_TRACE(way.name);
-        ASSERT_EQ(OpenWithWay(way, "runs.txt", file), 120);
-        for (const KeyTexts &key : kKeys) {
-            std::string what;
-            for (const auto &k : key)
-                what += std::string(" ") + FieldName(k.first) + "=" + k.second;
-            KeyTexts bytes = key;
-            for (auto &k : bytes)
-                k.second = Cp1251FromUtf8(k.second);
-            std::vector<std::string> expected;
-            for (const std::string &row : ReferenceRows(records, bytes, 0))
-                expected.push_back(Utf8FromCp1251(row));
-            ASSERT_EQ(SearchRows(SearchInDatabase, MakeKey(key)), expected) << "key" << what;
-        }
-    }
-    RestoreWay();
-    CloseDatabase();
+    ExpectEveryWayFindsTheReference("runs.txt", file, records, std::vector<KeyTexts>(std::begin(kKeys), std::end(kKeys)));
 }
 
 // Patterns that a walk sieves a word at a time before it matches the record: in the phone a run at
@@ -433,21 +443,7 @@ TEST(differential, sieved_patterns_match_the_reference)
         {{FIELD_SURNAME, "*на-петрова"}},  {{FIELD_SURNAME, "?лкина-петро*"}},  {{FIELD_SURNAME, "елкина-петров?"}},
         {{FIELD_SURNAME, "*ЁЛКИН"}},       {{FIELD_SURNAME, "*ПЕТРОВ"}},        {{FIELD_HOUSE, "*1"}, {FIELD_SURNAME, "*а"}},
     };
-    for (const Way &way : kWays) {
-        SCOPED_TRACE(way.name);
-        ASSERT_EQ(OpenWithWay(way, "sieved.txt", file), 400);
-        for (const KeyTexts &key : kKeys) {
-            KeyTexts bytes = key;
-            for (auto &k : bytes)
-                k.second = Cp1251FromUtf8(k.second);
-            std::vector<std::string> expected;
-            for (const std::string &row : ReferenceRows(records, bytes, 0))
-                expected.push_back(Utf8FromCp1251(row));
-            ASSERT_EQ(SearchRows(SearchInDatabase, MakeKey(key)), expected) << "key " << key[0].second;
-        }
-    }
-    RestoreWay();
-    CloseDatabase();
+    ExpectEveryWayFindsTheReference("sieved.txt", file, records, std::vector<KeyTexts>(std::begin(kKeys), std::end(kKeys)));
 }
 
 } // namespace
