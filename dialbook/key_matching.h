@@ -160,14 +160,23 @@ static inline int OtherRunsNear(const LiteralScan *scan, const unsigned char *ke
 int PatternFieldMatches(CompiledKey *key, int i, const unsigned char fold[256], const unsigned char *text,
                         size_t length);
 
+/* 1 when every key field's length lets a record of this shape pass: one that fails is ruled out on
+ * its shape alone, with no text read. */
+static inline int KeyLengthsFit(const CompiledKey *key, const RecordShape *shape)
+{
+    for (int i = 0; i < key->count; i++)
+        if (!FieldLengthFits(&key->fields[i], shape))
+            return 0;
+    return 1;
+}
+
 /* 1 when the record (its packed text and shape) passes every test of the key; may note a verdict in
  * key->memo. Inline, since a search asks it of every candidate and most keys are one literal field. */
 static inline int RecordMatches(CompiledKey *key, const unsigned char fold[256], const char *record,
                                 const RecordShape *shape)
 {
-    for (int i = 0; i < key->count; i++)   /* the shape alone rules most records out: no text read */
-        if (!FieldLengthFits(&key->fields[i], shape))
-            return 0;
+    if (!KeyLengthsFit(key, shape))   /* the shape alone rules most records out: no text read */
+        return 0;
     for (int i = 0; i < key->count; i++) {
         const KeyField *k = &key->fields[i];
         size_t begin = FieldStart(k, shape);

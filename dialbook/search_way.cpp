@@ -86,16 +86,6 @@ static double ByteShare(const DatabaseStore *store, unsigned char folded)
     return ((double)count + 0.5) / ((double)store->sampled_bytes + 1.0);
 }
 
-/* 1 when every key field's length lets the record of this shape pass: a candidate that fails is
- * ruled out on its shape alone. */
-static int LengthsFit(const CompiledKey *key, const RecordShape *shape)
-{
-    for (int i = 0; i < key->count; i++)
-        if (!FieldLengthFits(&key->fields[i], shape))
-            return 0;
-    return 1;
-}
-
 /* The part of the records that the key's filter lets through (*passed, when it has a filter), the
  * part of those whose field lengths fit the key too (*fitting), the part its sieve lets through
  * (*sieved, when it has one) and the part that it matches (*matched), from stretches of records
@@ -124,7 +114,7 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
                 const KeyField *driver = &key->fields[key->filter];
                 int pass = (segment->filters[driver->field][i] & driver->filter_mask) == driver->filter_want;
                 passes += pass;
-                fits += pass && LengthsFit(key, shape);
+                fits += pass && KeyLengthsFit(key, shape);
             }
             if (key->sieve.on)
                 sieve_passes += SievePasses(&key->sieve, segment->text + at, shape);
