@@ -498,20 +498,128 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
 
 /* ---------------------------------------------------------------- every record */
 
+#if SEARCH_SSE2
+/* Bit p set where the sieve's inner run of inner bytes stands at place p from text: each of its bytes
+ * compared at 16 places at once, or at 32 in a long field (kBlocks 2), which cover all of it (the
+ * store keeps slack after its text). */
+template <int kBlocks>
+static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, const char *text)
+{
+    __m128i low = _mm_set1_epi8(-1), high = low;
+    for (size_t j = 0; j < inner; j++) {
+        __m128i or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
+        __m128i want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
+        __m128i or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
+        __m128i want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
+        __m128i a = _mm_loadu_si128((const __m128i *)(const void *)(text + j));
+        low = _mm_and_si128(low, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(a, or_first), want_first),
+                                              _mm_cmpeq_epi8(_mm_or_si128(a, or_second), want_second)));
+        if (kBlocks == 2) {
+            __m128i b = _mm_loadu_si128((const __m128i *)(const void *)(text + 16 + j));
+            high = _mm_and_si128(high, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(b, or_first), want_first),
+                                                    _mm_cmpeq_epi8(_mm_or_si128(b, or_second), want_second)));
+        }
+    }
+    uint32_t places = (uint32_t)_mm_movemask_epi8(low);
+    if (kBlocks == 2)
+        places |= (uint32_t)_mm_movemask_epi8(high) << 16;
+    return places;
+}
+
+/* The low n bits (n at most 32): the places a run may start at, from the field's start. */
+static inline uint32_t PlacesBelow(size_t n)
+{
+    return (uint32_t)(((uint64_t)1 << n) - 1);
+}
+
+/* Tests every record of the segment from the cursor on against a key whose sieve has an inner run,
+ * as FindScanning does, the run looked for sixteen places at a time. The sieve's order says which of
+ * its tests goes first: the one that few records pass, with a branch that goes the same way for most
+ * records; where both pass many, the two are combined with no branch at all (patronymic «*ар*на»,
+ * whose tail half the records pass), the length and the ends folded into the places the run may
+ * start at. */
+template <int kBlocks, int kOrder>
+static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
+                      SearchCursor *cursor, FoundRecord *found)
+{
+    const FieldSieve *sieve = &key->sieve;
+    const SieveEnds ends = sieve->ends;   /* a copy of its own: the key's tests may write to the key */
+    const size_t inner = sieve->inner;
+    const size_t reach = ends.tail + inner - 1;   /* the places past the run's start it needs */
+    const uint32_t after_head = ~(((uint32_t)1 << ends.head) - 1);
+    const int decides = sieve->decides;
+    const RecordShape *shapes = segment->shapes;
+    const char *texts = segment->text;
+    size_t from = cursor->next - segment->first, count = segment->count;
+    size_t at = RecordOffset(segment, from);
+    for (size_t i = from; i < count; i++) {
+        const RecordShape *shape = &shapes[i];
+        const char *record = texts + at;
+        at += shape->end[RECORD_FIELDS - 1];
+        size_t start = shape->end[ends.before] & ends.before_mask, end = shape->end[ends.field];
+        size_t length = end - start;
+        const char *text = record + start;
+        size_t fits = (size_t)(start <= end) & (size_t)(length >= ends.shortest) & (size_t)(length <= ends.longest);
+        uint32_t run = 0;
+        if (kOrder == SIEVE_INNER_FIRST) {
+            run = InnerRunPlaces<kBlocks>(sieve, inner, text);
+            if ((run & after_head & PlacesBelow((length - reach) & ((size_t)0 - fits))) == 0)
+                continue;
+        }
+        if (kOrder != SIEVE_INNER_ONLY) {
+            size_t tail_at = (length - ends.tail) & ((size_t)0 - fits);
+            uint64_t head = ((WordAt(text) | ends.head_test.or_bits) ^ ends.head_test.want) & ends.head_mask;
+            uint64_t tail = ((WordAt(text + tail_at) & ends.tail_mask) | ends.tail_test.or_bits) ^ ends.tail_test.want;
+            fits &= (size_t)((head | tail) == 0);
+        }
+        if (kOrder != SIEVE_INNER_FIRST)
+            run = InnerRunPlaces<kBlocks>(sieve, inner, text);
+        if ((run & after_head & PlacesBelow((length - reach) & ((size_t)0 - fits))) != 0 &&   /* a mask: no branch */
+            (decides || RecordMatches(key, fold, record, shape))) {
+            found->text = record;
+            found->shape = shape;
+            cursor->next = segment->first + i + 1;
+            return 1;
+        }
+    }
+    return 0;
+}
+#endif
+
 /* Tests every record of the segment from the cursor on, keeping its text offset as it goes; 1 with
  * *found set and the cursor past it, or 0. A key with a pattern has each record sieved first
- * (SievePasses), which rules out most of them in a few word operations. */
-static int FindScanning(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
-                        SearchCursor *cursor, FoundRecord *found)
+ * (SievePasses), which rules out most of them in a few word operations, and decides the key alone
+ * where it tests all of it. Not inlined: in FindNextMatch its loop's counters were kept in memory. */
+__attribute__((noinline)) static int FindScanning(const DatabaseSegment *segment, const unsigned char fold[256],
+                                                  CompiledKey *key, SearchCursor *cursor, FoundRecord *found)
 {
-    size_t from = cursor->next - segment->first;
-    size_t at = RecordOffset(segment, from);
     const FieldSieve *sieve = key->sieve.on ? &key->sieve : NULL;
-    for (size_t i = from; i < segment->count; i++) {
-        const RecordShape *shape = &segment->shapes[i];
-        if ((sieve == NULL || SievePasses(sieve, segment->text + at, shape)) &&
-            RecordMatches(key, fold, segment->text + at, shape)) {
-            found->text = segment->text + at;
+#if SEARCH_SSE2
+    if (sieve != NULL && sieve->inner != 0 && sieve->order != SIEVE_ENDS_FIRST) {
+        typedef int WalkFn(const DatabaseSegment *, const unsigned char[256], CompiledKey *, SearchCursor *, FoundRecord *);
+        static WalkFn *const kWalks[2][4] = {
+            {WalkSieved<1, SIEVE_INNER_ONLY>, NULL, WalkSieved<1, SIEVE_INNER_FIRST>, WalkSieved<1, SIEVE_TOGETHER>},
+            {WalkSieved<2, SIEVE_INNER_ONLY>, NULL, WalkSieved<2, SIEVE_INNER_FIRST>, WalkSieved<2, SIEVE_TOGETHER>},
+        };
+        return kWalks[sieve->long_field][sieve->order](segment, fold, key, cursor, found);
+    }
+#endif
+    int decides = sieve != NULL && sieve->decides;
+    SieveEnds ends;   /* a copy of its own: the key's tests may write to the key */
+    if (sieve != NULL)
+        ends = sieve->ends;
+    const RecordShape *shapes = segment->shapes;
+    const char *texts = segment->text;
+    size_t from = cursor->next - segment->first, count = segment->count;
+    size_t at = RecordOffset(segment, from);
+    for (size_t i = from; i < count; i++) {
+        const RecordShape *shape = &shapes[i];
+        const char *text;
+        size_t length;
+        if ((sieve == NULL ||
+             (SieveEndsPass(&ends, texts + at, shape, &text, &length) && SieveInnerPasses(sieve, text, length))) &&
+            (decides || RecordMatches(key, fold, texts + at, shape))) {
+            found->text = texts + at;
             found->shape = shape;
             cursor->next = segment->first + i + 1;
             return 1;

@@ -54,70 +54,97 @@ static void CompileFilterTest(KeyField *k, const unsigned char *text)
         CompileHeadFilterTest(k, text, fixed_length);
 }
 
-/* A sieve byte's test: (byte | *or_bits) == *want for the bytes that fold to folded, or 0xFF both ways,
- * any byte, for '?' and for a set that takes two tests. */
-static void SieveByteTest(const unsigned char fold[256], unsigned char folded, uint8_t *or_bits, uint8_t *want)
+/* A sieve byte's two tests, (byte | or_bits[t]) == want[t], for the bytes that fold to folded: the
+ * second repeats the first but for a byte that takes two; 0xFF both ways, any byte, for '?'. 0 when
+ * they pass more bytes than that: a set that two tests cannot hold. */
+static int SieveByteTests(const unsigned char fold[256], unsigned char folded, uint8_t or_bits[2], uint8_t want[2])
 {
-    *or_bits = *want = 0xFF;
+    or_bits[0] = or_bits[1] = want[0] = want[1] = 0xFF;
     if (folded == '?')
-        return;
+        return 1;
     ByteSet set;
     MakeByteSet(fold, folded, &set);
-    if (set.or_bits[1] == set.or_bits[0] && set.want[1] == set.want[0]) {
-        *or_bits = set.or_bits[0];
-        *want = set.want[0];
+    for (int t = 0; t < 2; t++) {
+        or_bits[t] = set.or_bits[t];
+        want[t] = set.want[t];
     }
+    return set.or_bits[1] != 0xFF;
 }
 
-/* The tests of length bytes of text, byte j of the run in byte j of the words. */
-static void SieveRunTests(const unsigned char fold[256], const unsigned char *text, size_t length, uint64_t *or_bits,
-                          uint64_t *want)
+/* The tests of length bytes of text at a field's end, byte j of the run in byte j of the words; a
+ * byte that takes two tests passes any byte there. 0 when a byte's test passes more than its letter. */
+static int SieveRunTests(const unsigned char fold[256], const unsigned char *text, size_t length, SieveBytes *test)
 {
-    *or_bits = *want = 0;
+    int exact = 1;
+    test->or_bits = test->want = 0;
     for (size_t j = 0; j < length; j++) {
-        uint8_t o, w;
-        SieveByteTest(fold, text[j], &o, &w);
-        *or_bits |= (uint64_t)o << (8 * j);
-        *want |= (uint64_t)w << (8 * j);
+        uint8_t o[2], w[2];
+        int whole = SieveByteTests(fold, text[j], o, w);
+        if (o[1] != o[0] || w[1] != w[0])
+            o[0] = w[0] = 0xFF;
+        exact &= whole && !(o[0] == 0xFF && text[j] != '?');
+        test->or_bits |= (uint64_t)o[0] << (8 * j);
+        test->want |= (uint64_t)w[0] << (8 * j);
     }
+    return exact;
 }
 
-/* The sieve of the pattern k: up to 8 bytes of its head and of its tail, and in a field of at most 8
- * bytes its longest run between stars as the inner one. */
-static void CompileSieve(const KeyField *k, const unsigned char fold[256], FieldSieve *sieve)
+/* The length of the longest run of the pattern k between its first and last '*', where it starts
+ * (*start) and how many non-empty runs stand there (*runs). */
+static size_t LongestInnerRun(const KeyField *k, size_t *start, size_t *runs)
 {
-    static_assert(SIEVE_INNER_MAX >= 8, "a short field's run fits");
-    memset(sieve, 0, sizeof *sieve);
-    sieve->on = 1;
-    sieve->field = k->field;
-    sieve->before = k->before;
-    sieve->before_mask = k->before_mask;
-    sieve->shortest = k->shortest;
-    sieve->longest = k->longest;
-    size_t tail = k->length - k->tail_start;
-    sieve->head = (uint8_t)(k->head < 8 ? k->head : 8);
-    sieve->tail = (uint8_t)(tail < 8 ? tail : 8);
-    SieveRunTests(fold, k->text, sieve->head, &sieve->head_or, &sieve->head_want);
-    SieveRunTests(fold, k->text + k->length - sieve->tail, sieve->tail, &sieve->tail_or, &sieve->tail_want);
-    if (kFieldSpecs[k->field].longest > 8)
-        return;
-    size_t best = 0;
-    for (size_t start = k->head + 1u; start < k->tail_start;) {
-        size_t end = start;
+    size_t longest = 0;
+    *start = *runs = 0;
+    for (size_t from = k->head + 1u; from < k->tail_start;) {
+        size_t end = from;
         while (k->text[end] != '*')
             end++;
-        if (end - start > sieve->inner) {
-            best = start;
-            sieve->inner = (uint8_t)(end - start);
+        *runs += end > from;
+        if (end - from > longest) {
+            *start = from;
+            longest = end - from;
         }
-        start = end + 1;
+        from = end + 1;
     }
+    return longest;
+}
+
+/* The sieve of the pattern k: up to 8 bytes of its head and of its tail, and up to 8 of its longest
+ * run between stars as the inner one; whether it tests the whole pattern. */
+static void CompileSieve(const KeyField *k, const unsigned char fold[256], FieldSieve *sieve)
+{
+    SieveEnds *ends = &sieve->ends;
+    memset(sieve, 0, sizeof *sieve);
+    sieve->on = 1;
+    ends->field = k->field;
+    ends->before = k->before;
+    ends->before_mask = k->before_mask;
+    sieve->long_field = kFieldSpecs[k->field].longest > 8;
+    ends->shortest = k->shortest;
+    ends->longest = k->longest;
+    size_t tail = k->length - k->tail_start;
+    ends->head = (uint8_t)(k->head < 8 ? k->head : 8);
+    ends->tail = (uint8_t)(tail < 8 ? tail : 8);
+    ends->head_mask = BytesBelow(ends->head);
+    ends->tail_mask = BytesBelow(ends->tail);
+    int whole = ends->head == k->head && ends->tail == tail;
+    whole &= SieveRunTests(fold, k->text, ends->head, &ends->head_test);
+    whole &= SieveRunTests(fold, k->text + k->length - ends->tail, ends->tail, &ends->tail_test);
+    size_t best, runs, longest_run = LongestInnerRun(k, &best, &runs);
+    sieve->inner = (uint8_t)(longest_run < SIEVE_INNER_MAX ? longest_run : SIEVE_INNER_MAX);
+    whole &= runs <= 1 && sieve->inner == longest_run;
     for (size_t j = 0; j < sieve->inner; j++) {
-        uint8_t o, w;
-        SieveByteTest(fold, k->text[best + j], &o, &w);
-        sieve->inner_or[j] = 0x0101010101010101ull * o;
-        sieve->inner_want[j] = 0x0101010101010101ull * w;
+        uint8_t o[2], w[2];
+        whole &= SieveByteTests(fold, k->text[best + j], o, w);
+        for (int t = 0; t < 2; t++) {
+            memset(sieve->inner_or[t][j], o[t], sizeof sieve->inner_or[t][j]);
+            memset(sieve->inner_want[t][j], w[t], sizeof sieve->inner_want[t][j]);
+        }
+        if (o[1] != o[0] || w[1] != w[0])
+            sieve->inner_paired |= (uint8_t)(1u << j);
     }
+    sieve->decides = (uint8_t)whole;
+    sieve->order = ends->head == 0 && ends->tail == 0 ? SIEVE_INNER_ONLY : SIEVE_TOGETHER;   /* till a plan says */
 }
 
 /* The key field whose pattern the sieve tests: the one with the most bytes a sieve can test, or -1. */
@@ -129,8 +156,8 @@ static int PickSieveField(const CompiledKey *key)
         const KeyField *k = &key->fields[i];
         if (k->test != FIELD_PATTERN)
             continue;
-        size_t tail = k->length - k->tail_start;
-        size_t bytes = (k->head < 8 ? k->head : 8) + (tail < 8 ? tail : 8);
+        size_t tail = k->length - k->tail_start, start, runs, inner = LongestInnerRun(k, &start, &runs);
+        size_t bytes = (k->head < 8 ? k->head : 8) + (tail < 8 ? tail : 8) + (inner < 8 ? inner : 8);
         if (kFieldSpecs[k->field].longest <= 8)
             bytes = k->shortest;
         if (bytes > best_bytes) {
@@ -195,6 +222,7 @@ void CompileKey(const DirectoryRecord *key, const unsigned char fold[256], Compi
     int sieved = PickSieveField(compiled);
     if (sieved >= 0)
         CompileSieve(&compiled->fields[sieved], fold, &compiled->sieve);
+    compiled->sieve.decides &= compiled->count == 1;   /* another field still has its own test */
 }
 
 /* 1 when each pattern byte is '?' or the folded text byte. */

@@ -49,30 +49,59 @@ typedef struct MemoSlot {
     uint8_t       verdict;                /* 1 when the pattern covers the text */
 } MemoSlot;
 
-/* Most slow patterns are a star and a suffix, or a few bytes in a short field, and a walk reads every
- * record's shape and the text near its start anyway: so a walk tests a pattern's fixed bytes a 64-bit
- * word at a time before it matches the record. The sieve passes every field the pattern covers and
- * few others: up to 8 of the pattern's bytes before its first '*' at the field's start, up to 8 of
- * those after its last '*' at its end, and, in a field of at most 8 bytes (the phone, the house, the
- * building, the flat), its longest run between stars somewhere between them. A '?', or a byte whose
- * folded forms one test cannot hold, passes any byte: each byte of a word is compared as
- * (byte | or) == want, and or = want = 0xFF passes them all. What passes goes to RecordMatches. */
+/* Most slow patterns are a star and a suffix, a few bytes between stars, or a few bytes in a short
+ * field, and a walk reads every record's shape and the text near its start anyway: so a walk tests a
+ * pattern's fixed bytes before it matches the record. The sieve passes every field the pattern covers
+ * and few others: up to 8 of the pattern's bytes before its first '*' at the field's start and up to 8
+ * of those after its last '*' at its end, a word at a time, and up to 8 of its longest run between
+ * stars somewhere between them, many places at a time. Each byte is compared as (byte | or) == want:
+ * a '?' passes any byte (or = want = 0xFF), a letter of either case one test. The forms of е (Е е Ё ё)
+ * take two: in the run both are made ("paired"), at the ends the byte passes any byte, since a second
+ * test there costs more than the match it spares. A key of one pattern that the sieve tests whole (a
+ * head and a tail of at most 8 bytes and no е, at most one run between them, of at most 8) is decided
+ * by the sieve alone, with no match of the record after it. */
 #define SIEVE_INNER_MAX 8
 
-typedef struct FieldSieve {
-    uint8_t  on;                          /* 1 when the key has a pattern the sieve tests */
-    uint8_t  field;                       /* its field, which starts at end[before] & before_mask */
+typedef struct SieveBytes {
+    uint64_t or_bits;                     /* byte j of each word tests byte j of the text; 0 past the */
+    uint64_t want;                        /* bytes tested */
+} SieveBytes;
+
+/* What a sieve tests at a field's ends: kept apart, so that a walk holds a copy of its own. */
+typedef struct SieveEnds {
+    uint8_t  field;                       /* the field, which starts at end[before] & before_mask */
     uint8_t  before;
     uint8_t  before_mask;
     uint8_t  shortest;                    /* the field lengths the pattern can cover */
     uint8_t  longest;
-    uint8_t  head;                        /* bytes tested at the field's start, */
-    uint8_t  tail;                        /* at its end, */
-    uint8_t  inner;                       /* and anywhere between them (a short field only) */
-    uint64_t head_or, head_want;          /* the head's tests, bytes 0 to head - 1, 0 past them */
-    uint64_t tail_or, tail_want;          /* the tail's, bytes 0 to tail - 1, 0 past them */
-    uint64_t inner_or[SIEVE_INNER_MAX];   /* each inner byte's test, in every byte of a word */
-    uint64_t inner_want[SIEVE_INNER_MAX];
+    uint8_t  head;                        /* bytes tested at the field's start */
+    uint8_t  tail;                        /* and at its end */
+    uint64_t head_mask;                   /* BytesBelow(head) and BytesBelow(tail) */
+    uint64_t tail_mask;
+    SieveBytes head_test;                 /* the head's bytes 0 to head - 1 */
+    SieveBytes tail_test;                 /* the tail's bytes 0 to tail - 1 */
+} SieveEnds;
+
+/* Which of a sieve's tests a walk makes first, where it has an inner run. */
+enum SieveOrder {
+    SIEVE_INNER_ONLY,    /* no head or tail */
+    SIEVE_ENDS_FIRST,    /* the length, the head and the tail, then the run where they pass */
+    SIEVE_INNER_FIRST,   /* the run, then the ends where it stands */
+    SIEVE_TOGETHER       /* both, with no branch between them */
+};
+
+typedef struct FieldSieve {
+    uint8_t  on;                          /* 1 when the key has a pattern the sieve tests */
+    uint8_t  order;                       /* a SieveOrder, chosen with the search's way */
+    uint8_t  decides;                     /* 1 when passing the sieve is matching the key */
+    uint8_t  long_field;                  /* 1 when the field holds more than 8 bytes */
+    uint8_t  inner;                       /* bytes tested anywhere between the head and the tail */
+    uint8_t  inner_paired;                /* bit j set when inner byte j is paired */
+    SieveEnds ends;
+    /* Each inner byte's two tests, in each of 16 bytes, so that both a word and an SSE2 register
+     * read them whole. */
+    uint8_t  inner_or[2][SIEVE_INNER_MAX][16];
+    uint8_t  inner_want[2][SIEVE_INNER_MAX][16];
 } FieldSieve;
 
 /* How a search finds the records it tries. */
@@ -209,35 +238,94 @@ static inline uint64_t WordAt(const char *p)
     return word;
 }
 
+/* The first 8 bytes at p, as a word. */
+static inline uint64_t WordOf(const uint8_t *p)
+{
+    uint64_t word;
+    memcpy(&word, p, sizeof word);
+    return word;
+}
+
+/* 1 when inner byte j of the sieve passes the text byte b. */
+static inline int InnerBytePasses(const FieldSieve *sieve, size_t j, unsigned char b)
+{
+    return (b | sieve->inner_or[0][j][0]) == sieve->inner_want[0][j][0] ||
+           (b | sieve->inner_or[1][j][0]) == sieve->inner_want[1][j][0];
+}
+
+/* The places the inner run may start at in a field of length bytes: after the head, with room for the
+ * run and the tail after it. The caller has checked that the length fits the pattern. */
+static inline size_t InnerStarts(const FieldSieve *sieve, size_t length)
+{
+    return length - sieve->ends.tail - sieve->inner + 1;
+}
+
 /* 1 when the inner run stands in the field's text of length bytes (at most 8) between its head and tail. */
 static inline int InnerRunPasses(const FieldSieve *sieve, const char *text, size_t length)
 {
     uint64_t word = WordAt(text) & BytesBelow(length);
     /* a byte's high bit for each place the run may start at, cleared where one of its bytes fails */
-    uint64_t starts = BytesBelow(length - sieve->tail - sieve->inner + 1) & ~BytesBelow(sieve->head) &
-                      0x8080808080808080ull;
-    for (size_t j = 0; j < sieve->inner; j++)
-        starts &= ZeroBytesHigh((word | sieve->inner_or[j]) ^ sieve->inner_want[j]) >> (8 * j);
+    uint64_t starts = BytesBelow(InnerStarts(sieve, length)) & ~BytesBelow(sieve->ends.head) & 0x8080808080808080ull;
+    for (size_t j = 0; j < sieve->inner; j++) {
+        uint64_t passes = ZeroBytesHigh((word | WordOf(sieve->inner_or[0][j])) ^ WordOf(sieve->inner_want[0][j]));
+        if (sieve->inner_paired >> j & 1)
+            passes |= ZeroBytesHigh((word | WordOf(sieve->inner_or[1][j])) ^ WordOf(sieve->inner_want[1][j]));
+        starts &= passes >> (8 * j);
+    }
     return starts != 0;
 }
 
-/* 0 when the record (its packed text and shape) cannot pass the sieve's pattern. The length, head and
- * tail tests are combined without a branch: where the length alone would fail a good part of the
- * records (a house «24?»), a branch on it goes either way and costs more than reading both words. */
-static inline int SievePasses(const FieldSieve *sieve, const char *record, const RecordShape *shape)
+/* The same for a long field, a place at a time (the SSE2 build tests sixteen at once). */
+static inline int LongInnerRunPasses(const FieldSieve *sieve, const char *text, size_t length)
 {
-    size_t start = shape->end[sieve->before] & sieve->before_mask, end = shape->end[sieve->field];
+    const unsigned char *bytes = (const unsigned char *)text;
+    for (size_t at = sieve->ends.head; at < InnerStarts(sieve, length); at++) {
+        size_t j = 0;
+        while (j < sieve->inner && InnerBytePasses(sieve, j, bytes[at + j]))
+            j++;
+        if (j == sieve->inner)
+            return 1;
+    }
+    return 0;
+}
+
+/* 0 when the record (its packed text and shape) cannot pass the sieve's length, head and tail tests;
+ * else 1, with *text and *length its field's. The three are combined without a branch: where the
+ * length alone would fail a good part of the records (a house «24?»), a branch on it goes either way
+ * and costs more than reading both words. */
+static inline int SieveEndsPass(const SieveEnds *ends, const char *record, const RecordShape *shape,
+                                const char **text, size_t *length)
+{
+    size_t start = shape->end[ends->before] & ends->before_mask, end = shape->end[ends->field];
     if (start > end)
         return 0;
-    size_t length = end - start;
-    const char *text = record + start;
-    int fits = (length >= sieve->shortest) & (length <= sieve->longest);
-    size_t tail_at = fits ? length - sieve->tail : 0;   /* the pattern's shortest holds its tail */
-    uint64_t head = ((WordAt(text) | sieve->head_or) ^ sieve->head_want) & BytesBelow(sieve->head);
-    uint64_t tail = ((WordAt(text + tail_at) & BytesBelow(sieve->tail)) | sieve->tail_or) ^ sieve->tail_want;
-    if (!(fits & ((head | tail) == 0)))
-        return 0;
-    return sieve->inner == 0 || length > 8 || InnerRunPasses(sieve, text, length);
+    *length = end - start;
+    *text = record + start;
+    int fits = (*length >= ends->shortest) & (*length <= ends->longest);
+    /* where the tail stands, the pattern's shortest holding it; a mask, not a choice, which the
+     * compiler may make a branch */
+    size_t tail_at = (*length - ends->tail) & ((size_t)0 - (size_t)fits);
+    uint64_t head_word = WordAt(*text), tail_word = WordAt(*text + tail_at) & ends->tail_mask;
+    uint64_t head = ((head_word | ends->head_test.or_bits) ^ ends->head_test.want) & ends->head_mask;
+    uint64_t tail = (tail_word | ends->tail_test.or_bits) ^ ends->tail_test.want;
+    return fits & ((head | tail) == 0);
+}
+
+/* 1 when the sieve's inner run, if it has one, stands in the field's text of length bytes, which
+ * passed the ends' tests. */
+static inline int SieveInnerPasses(const FieldSieve *sieve, const char *text, size_t length)
+{
+    if (sieve->inner == 0)
+        return 1;
+    return sieve->long_field ? LongInnerRunPasses(sieve, text, length) : InnerRunPasses(sieve, text, length);
+}
+
+/* 0 when the record (its packed text and shape) cannot pass the sieve's pattern. */
+static inline int SievePasses(const FieldSieve *sieve, const char *record, const RecordShape *shape)
+{
+    const char *text;
+    size_t length;
+    return SieveEndsPass(&sieve->ends, record, shape, &text, &length) && SieveInnerPasses(sieve, text, length);
 }
 
 /* 1 when the pattern of k ('*' any run, '?' any one byte, folded) covers all of text. */

@@ -15,14 +15,16 @@
  * run stands, and reads the record where they are all there, a match handed out alone; a walk tests
  * every record, or with a pattern sieves each record first. */
 #define WALK_COST_A_RECORD      14.0
-#define SIEVE_COST_A_RECORD     4.0   /* 2.8 ns on the phone, the record's first field, up to 5 on the others */
+#define ENDS_COST_A_RECORD      3.0   /* the sieve's length, head and tail */
+#define INNER_COST_A_RECORD     2.7   /* its run between stars, */
+#define INNER_COST_A_BYTE       0.45  /* and each of the run's bytes in each 16 places of the field */
 #define FILTER_COST_A_RECORD    0.3
 #define CANDIDATE_COST          45.0
 #define SHAPE_CANDIDATE_COST    10.0   /* a candidate whose field lengths rule it out: its text is never read */
 #define SCAN_COST_A_BYTE        0.04
 #define PAIR_HIT_COST           3.0
 #define RUN_HIT_COST            8.0
-#define NEAR_COST_A_BYTE        2.5
+#define NEAR_COST_A_BYTE        0.7
 #define SCAN_CANDIDATE_COST     60.0
 #define SCAN_MATCH_COST         100.0
 
@@ -86,16 +88,38 @@ static double ByteShare(const DatabaseStore *store, unsigned char folded)
     return ((double)count + 0.5) / ((double)store->sampled_bytes + 1.0);
 }
 
-/* The part of the records that the key's filter lets through (*passed, when it has a filter), the
- * part of those whose field lengths fit the key too (*fitting), the part its sieve lets through
- * (*sieved, when it has one) and the part that it matches (*matched), from stretches of records
- * spread over the store. */
-static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *passed, double *fitting,
-                          double *sieved, double *matched)
+/* The parts of the records, from stretches of them spread over the store, that: */
+typedef struct RecordSample {
+    double passed;    /* the key's filter lets through, when it has a filter; */
+    double fitting;   /* it lets through with field lengths that fit the key too; */
+    double sieved;    /* the key's sieve lets through, when it has one; */
+    double ends;      /* pass the sieve's length, head and tail; */
+    double inner;     /* have a length that fits and hold its inner run where it may stand; */
+    double matched;   /* the key matches */
+} RecordSample;
+
+/* 1 when the record's field has a length the sieve's pattern fits and holds its inner run where the
+ * run may stand, whatever its head and tail hold. */
+static int InnerAlonePasses(const FieldSieve *sieve, const char *record, const RecordShape *shape)
 {
-    size_t sampled = 0, passes = 0, fits = 0, sieve_passes = 0, matches = 0;
+    const SieveEnds *ends = &sieve->ends;
+    size_t start = shape->end[ends->before] & ends->before_mask, end = shape->end[ends->field];
+    if (start > end || end - start < ends->shortest || end - start > ends->longest)
+        return 0;
+    return SieveInnerPasses(sieve, record + start, end - start);
+}
+
+static double Share(size_t count, size_t sampled)
+{
+    return ((double)count + 0.5) / ((double)sampled + 1.0);
+}
+
+static void SampleRecords(const DatabaseStore *store, CompiledKey *key, RecordSample *sample)
+{
+    size_t sampled = 0, passes = 0, fits = 0, sieve_passes = 0, ends_passes = 0, inner_passes = 0, matches = 0;
     size_t next = 0;   /* the first record not sampled yet */
     const SegmentList *list = &store->list;
+    const FieldSieve *sieve = &key->sieve;
     for (size_t j = 0, s = 0; j < RECORD_SAMPLE_STRETCHES; j++) {
         size_t record = store->count / RECORD_SAMPLE_STRETCHES * j;
         if (record < next)
@@ -109,6 +133,7 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
         size_t i = record - segment->first, end = i + RECORD_SAMPLE_RECORDS;
         for (size_t at = RecordOffset(segment, i); i < segment->count && i < end; i++) {
             const RecordShape *shape = &segment->shapes[i];
+            const char *text = segment->text + at;
             sampled++;
             if (key->filter >= 0) {
                 const KeyField *driver = &key->fields[key->filter];
@@ -116,25 +141,35 @@ static void SampleRecords(const DatabaseStore *store, CompiledKey *key, double *
                 passes += pass;
                 fits += pass && KeyLengthsFit(key, shape);
             }
-            if (key->sieve.on)
-                sieve_passes += SievePasses(&key->sieve, segment->text + at, shape);
-            matches += RecordMatches(key, store->fold, segment->text + at, shape);
+            if (sieve->on) {
+                const char *field;
+                size_t length;
+                int ends = SieveEndsPass(&sieve->ends, text, shape, &field, &length);
+                int inner = InnerAlonePasses(sieve, text, shape);
+                ends_passes += ends;
+                inner_passes += inner;
+                sieve_passes += ends && inner;
+            }
+            matches += RecordMatches(key, store->fold, text, shape);
             at += shape->end[RECORD_FIELDS - 1];
         }
     }
-    *passed = ((double)passes + 0.5) / ((double)sampled + 1.0);
-    *fitting = ((double)fits + 0.5) / ((double)sampled + 1.0);
-    *sieved = ((double)sieve_passes + 0.5) / ((double)sampled + 1.0);
-    *matched = ((double)matches + 0.5) / ((double)sampled + 1.0);
+    sample->passed = Share(passes, sampled);
+    sample->fitting = Share(fits, sampled);
+    sample->sieved = Share(sieve_passes, sampled);
+    sample->ends = Share(ends_passes, sampled);
+    sample->inner = Share(inner_passes, sampled);
+    sample->matched = Share(matches, sampled);
 }
 
-/* How often the planned run stands at a place of the text (*run_share), and how often with the key
- * field's other runs near it (*near_share), counted in windows of the text spread over the store:
- * words repeat, so their bytes' shares alone would tell a common word from a rare one badly. */
-static void SampleRun(const DatabaseStore *store, const CompiledKey *key, const LiteralScan *plan, double *run_share,
-                      double *near_share)
+/* How often the planned run's compared bytes stand at a place of the text (*compared_share), how often
+ * the whole run (*run_share), and how often with the key field's other runs near it (*near_share),
+ * counted in windows of the text spread over the store: words repeat, so their bytes' shares alone
+ * would tell a common word from a rare one badly («лов» stands in a surname of five and in Павлович). */
+static void SampleRun(const DatabaseStore *store, const CompiledKey *key, const LiteralScan *plan,
+                      double *compared_share, double *run_share, double *near_share)
 {
-    size_t places = 0, runs = 0, near = 0;
+    size_t places = 0, compared = 0, runs = 0, near = 0;
     const SegmentList *list = &store->list;
     const DatabaseSegment *last_read = NULL;   /* the segment of the last window, */
     size_t next = 0;                           /* and the first place of it not read yet */
@@ -152,13 +187,18 @@ static void SampleRun(const DatabaseStore *store, const CompiledKey *key, const 
         last_read = segment;
         next = from + RUN_SAMPLE_BYTES;
         size_t to = from + RUN_SAMPLE_BYTES < segment->text_room ? from + RUN_SAMPLE_BYTES : segment->text_room;
-        for (size_t place = from; place + plan->length <= to; place++, places++)
+        for (size_t place = from; place + plan->length <= to; place++, places++) {
+            compared += store->fold[text[place + plan->first_at]] == plan->run[plan->first_at] &&
+                        store->fold[text[place + plan->second_at]] == plan->run[plan->second_at] &&
+                        store->fold[text[place + plan->third_at]] == plan->run[plan->third_at];
             if (store->fold[text[place]] == plan->run[0] && FoldedEqual(plan->run, text + place, plan->length, store->fold)) {
                 runs++;
                 near += OtherRunsNear(plan, key->fields[plan->key_field].text, text, segment->text_room, place,
                                       store->fold);
             }
+        }
     }
+    *compared_share = ((double)compared + 0.5) / ((double)places + 1.0);
     *run_share = ((double)runs + 0.5) / ((double)places + 1.0);
     *near_share = ((double)near + 0.5) / ((double)places + 1.0);
 }
@@ -188,8 +228,6 @@ static double PlanRun(const DatabaseStore *store, const CompiledKey *key, int i,
         for (size_t c = 0; c < length; c++)
             if (c != first && c != second && (third == second || share[c] < share[third]))
                 third = c;
-    if (third != second)
-        pair *= share[third];
     plan->key_field = i;
     plan->chosen = (uint8_t)chosen;
     plan->longest = kFieldSpecs[k->field].longest;
@@ -209,13 +247,13 @@ static double PlanRun(const DatabaseStore *store, const CompiledKey *key, int i,
     MakeByteSet(store->fold, run[first], &plan->first);
     MakeByteSet(store->fold, run[second], &plan->second);
     MakeByteSet(store->fold, run[third], &plan->third);
-    double whole, near;
-    SampleRun(store, key, plan, &whole, &near);
+    double compared, whole, near;
+    SampleRun(store, key, plan, &compared, &whole, &near);
     plan->ask_for_records = near * text_per_record > DENSE_CANDIDATES;
     /* Each place the run stands costs the look for the others near it: each one's window, twice the
      * field's longest text, read a byte at a time. */
     double check = RUN_HIT_COST + NEAR_COST_A_BYTE * 2.0 * plan->longest * (plan->run_count - 1);
-    return text_per_record * (SCAN_COST_A_BYTE + PAIR_HIT_COST * pair + check * whole + SCAN_CANDIDATE_COST * near);
+    return text_per_record * (SCAN_COST_A_BYTE + PAIR_HIT_COST * compared + check * whole + SCAN_CANDIDATE_COST * near);
 }
 
 /* The cheapest scan for the key's runs of literal bytes: its cost a record, or a negative figure
@@ -265,20 +303,47 @@ static int PickFilterField(const CompiledKey *key)
     return best;
 }
 
+/* What a walk costs a record with the key's sieve, its order chosen: the test that fewer records pass
+ * goes first where few enough pass it for a branch on it to go the same way nearly always. */
+static double PlanSieve(FieldSieve *sieve, const RecordSample *sample)
+{
+    if (sieve->inner == 0)
+        return ENDS_COST_A_RECORD;
+    double inner = INNER_COST_A_RECORD + INNER_COST_A_BYTE * (sieve->long_field ? 2 : 1) * sieve->inner;
+    if (sieve->ends.head == 0 && sieve->ends.tail == 0) {
+        sieve->order = SIEVE_INNER_ONLY;
+        return inner;
+    }
+    double cost = ENDS_COST_A_RECORD + inner;
+    sieve->order = SIEVE_TOGETHER;
+    if (sample->ends <= sample->inner && sample->ends <= SIEVE_PASSES_AT_MOST) {
+        sieve->order = SIEVE_ENDS_FIRST;
+        cost = ENDS_COST_A_RECORD + inner * sample->ends;
+    } else if (sample->inner <= SIEVE_PASSES_AT_MOST) {
+        sieve->order = SIEVE_INNER_FIRST;
+        cost = inner + ENDS_COST_A_RECORD * sample->inner;
+    }
+    if (g_switches.sieve_order != 0)
+        sieve->order = (uint8_t)(g_switches.sieve_order - 1);
+    return cost;
+}
+
 void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
 {
     key->filter = PickFilterField(key);
-    double passed, fitting, sieved, matched;
-    SampleRecords(store, key, &passed, &fitting, &sieved, &matched);
-    if (sieved > SIEVE_PASSES_AT_MOST)
+    RecordSample sample;
+    SampleRecords(store, key, &sample);
+    if (!key->sieve.decides && sample.sieved > SIEVE_PASSES_AT_MOST)
         key->sieve.on = 0;
-    double walk_cost = key->sieve.on ? SIEVE_COST_A_RECORD + WALK_COST_A_RECORD * sieved : WALK_COST_A_RECORD;
+    double walk_cost = WALK_COST_A_RECORD;
+    if (key->sieve.on)
+        walk_cost = PlanSieve(&key->sieve, &sample) + (key->sieve.decides ? 0.0 : WALK_COST_A_RECORD * sample.sieved);
     double filter_cost = key->filter < 0 ? -1.0
-                                         : FILTER_COST_A_RECORD + SHAPE_CANDIDATE_COST * (passed - fitting) +
-                                               CANDIDATE_COST * fitting;
+                                         : FILTER_COST_A_RECORD + SHAPE_CANDIDATE_COST * (sample.passed - sample.fitting) +
+                                               CANDIDATE_COST * sample.fitting;
     double scan_cost = PlanScan(store, key, &key->scan);
     if (scan_cost >= 0)
-        scan_cost += SCAN_MATCH_COST * matched;
+        scan_cost += SCAN_MATCH_COST * sample.matched;
     int forced = g_switches.search_way;
     if (forced == WAY_FILTER && filter_cost >= 0)
         key->way = WAY_FILTER;

@@ -140,7 +140,7 @@ void AddWildcardKeys(const Row &row, std::vector<DirectoryRecord> *keys)
             continue;
         size_t half = text.size() / 2;
         for (const std::string &pattern : {"*" + text.substr(half), "*" + text.substr(half / 2, half + 1) + "*",
-                                           "?" + text.substr(1)}) {
+                                           "?" + text.substr(1), "*" + text.substr(half / 2, 2) + "*" + text.substr(half + 1)}) {
             DirectoryRecord key = EmptyKey();
             SetKeyField(&key, static_cast<RecordField>(f), pattern);
             keys->push_back(key);
@@ -149,20 +149,24 @@ void AddWildcardKeys(const Row &row, std::vector<DirectoryRecord> *keys)
 }
 
 // Each way of finding candidates, forced, in the build for SSE2 and the generic one, on segments of
-// the usual size and of a few records, with the segments' byte maps, must answer every key as the
-// library's own choice did without them.
+// the usual size and of a few records, and the walk's sieve in each order, with the segments' byte
+// maps, must answer every key as the library's own choice did without them.
 void CheckWays(const std::string &path, const std::vector<DirectoryRecord> &keys, const std::vector<std::vector<Row>> &found)
 {
     struct Way {
         int search_way;
         int no_sse2;
         size_t segment_records_max;   /* 0: segments of the usual size */
+        int sieve_order;              /* 0, or a SieveOrder + 1 */
     };
-    const Way kWays[] = {{WAY_SCAN, 0, 0}, {WAY_SCAN, 1, 5}, {WAY_FILTER, 0, 0}, {WAY_WALK, 1, 5}};
+    const Way kWays[] = {{WAY_SCAN, 0, 0, 0}, {WAY_SCAN, 1, 5, 0},  {WAY_FILTER, 0, 0, 0},
+                         {WAY_WALK, 1, 5, 0}, {WAY_WALK, 0, 0, SIEVE_ENDS_FIRST + 1},
+                         {WAY_WALK, 0, 5, SIEVE_INNER_FIRST + 1}, {WAY_WALK, 0, 0, SIEVE_TOGETHER + 1}};
     for (const Way &way : kWays) {
         g_switches.byte_maps = BYTE_MAPS_AT_OPEN;
         g_switches.search_way = way.search_way;
         g_switches.no_sse2 = way.no_sse2;
+        g_switches.sieve_order = way.sieve_order;
         g_switches.segment_records_max = way.segment_records_max;
         g_switches.segment_text_max = way.segment_records_max != 0 ? 300 : 0;
         int count = -1;
