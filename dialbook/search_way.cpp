@@ -188,10 +188,12 @@ static void SampleRun(const DatabaseStore *store, const CompiledKey *key, const 
         next = from + RUN_SAMPLE_BYTES;
         size_t to = from + RUN_SAMPLE_BYTES < segment->text_room ? from + RUN_SAMPLE_BYTES : segment->text_room;
         for (size_t place = from; place + plan->length <= to; place++, places++) {
-            compared += store->fold[text[place + plan->first_at]] == plan->run[plan->first_at] &&
-                        store->fold[text[place + plan->second_at]] == plan->run[plan->second_at] &&
-                        store->fold[text[place + plan->third_at]] == plan->run[plan->third_at];
-            if (store->fold[text[place]] == plan->run[0] && FoldedEqual(plan->run, text + place, plan->length, store->fold)) {
+            if (store->fold[text[place + plan->first_at]] != plan->run[plan->first_at] ||
+                store->fold[text[place + plan->second_at]] != plan->run[plan->second_at] ||
+                store->fold[text[place + plan->third_at]] != plan->run[plan->third_at])
+                continue;   /* the run cannot stand where its compared bytes do not */
+            compared++;
+            if (FoldedEqual(plan->run, text + place, plan->length, store->fold)) {
                 runs++;
                 near += OtherRunsNear(plan, key->fields[plan->key_field].text, text, segment->text_room, place,
                                       store->fold);
