@@ -530,10 +530,12 @@ static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, con
     return places;
 }
 
-/* The low n bits (n at most 32): the places a run may start at, from the field's start. */
-static inline uint32_t PlacesBelow(size_t n)
+/* The places from the field's start where the sieve's run may start, of the first n (at most 32)
+ * after its head: all of them, or the last only where the run ends with the field. */
+static inline uint32_t RunStarts(size_t n, int at_end, uint32_t after_head)
 {
-    return (uint32_t)(((uint64_t)1 << n) - 1);
+    uint32_t below = (uint32_t)(((uint64_t)1 << n) - 1);
+    return (at_end ? below ^ (below >> 1) : below) & after_head;
 }
 
 /* Tests every record of the segment from the cursor on against a key whose sieve has an inner run,
@@ -551,6 +553,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
     const size_t inner = sieve->inner;
     const size_t reach = ends.tail + inner - 1;   /* the places past the run's start it needs */
     const uint32_t after_head = ~(((uint32_t)1 << ends.head) - 1);
+    const int at_end = sieve->inner_at_end;
     const int decides = sieve->decides;
     const RecordShape *shapes = segment->shapes;
     const char *texts = segment->text;
@@ -567,7 +570,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         uint32_t run = 0;
         if (kOrder == SIEVE_INNER_FIRST) {
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
-            if ((run & after_head & PlacesBelow((length - reach) & ((size_t)0 - fits))) == 0)
+            if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) == 0)
                 continue;
         }
         if (kOrder != SIEVE_INNER_ONLY) {
@@ -578,7 +581,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         }
         if (kOrder != SIEVE_INNER_FIRST)
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
-        if ((run & after_head & PlacesBelow((length - reach) & ((size_t)0 - fits))) != 0 &&   /* a mask: no branch */
+        if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) != 0 &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape))) {
             found->text = record;
             found->shape = shape;

@@ -71,6 +71,18 @@ static int SieveByteTests(const unsigned char fold[256], unsigned char folded, u
     return set.or_bits[1] != 0xFF;
 }
 
+/* 1 when a byte of the length bytes of text takes two tests. */
+static int HasPairedByte(const unsigned char fold[256], const unsigned char *text, size_t length)
+{
+    for (size_t j = 0; j < length; j++) {
+        uint8_t o[2], w[2];
+        SieveByteTests(fold, text[j], o, w);
+        if (o[1] != o[0] || w[1] != w[0])
+            return 1;
+    }
+    return 0;
+}
+
 /* The tests of length bytes of text at a field's end, byte j of the run in byte j of the words; a
  * byte that takes two tests passes any byte there. 0 when a byte's test passes more than its letter. */
 static int SieveRunTests(const unsigned char fold[256], const unsigned char *text, size_t length, SieveBytes *test)
@@ -123,6 +135,15 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     ends->shortest = k->shortest;
     ends->longest = k->longest;
     size_t tail = k->length - k->tail_start;
+    size_t best, runs, longest_run = LongestInnerRun(k, &best, &runs);
+    if (runs == 0 && tail > 0 && tail <= SIEVE_INNER_MAX && HasPairedByte(fold, k->text + k->tail_start, tail)) {
+        /* a tail with е («*ей»): tested as the run, at the field's end, both of е's tests made */
+        sieve->inner_at_end = 1;
+        best = k->tail_start;
+        longest_run = tail;
+        runs = 1;
+        tail = 0;
+    }
     ends->head = (uint8_t)(k->head < 8 ? k->head : 8);
     ends->tail = (uint8_t)(tail < 8 ? tail : 8);
     ends->head_mask = BytesBelow(ends->head);
@@ -130,7 +151,6 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     int whole = ends->head == k->head && ends->tail == tail;
     whole &= SieveRunTests(fold, k->text, ends->head, &ends->head_test);
     whole &= SieveRunTests(fold, k->text + k->length - ends->tail, ends->tail, &ends->tail_test);
-    size_t best, runs, longest_run = LongestInnerRun(k, &best, &runs);
     sieve->inner = (uint8_t)(longest_run < SIEVE_INNER_MAX ? longest_run : SIEVE_INNER_MAX);
     whole &= runs <= 1 && sieve->inner == longest_run;
     for (size_t j = 0; j < sieve->inner; j++) {

@@ -57,9 +57,10 @@ typedef struct MemoSlot {
  * stars somewhere between them, many places at a time. Each byte is compared as (byte | or) == want:
  * a '?' passes any byte (or = want = 0xFF), a letter of either case one test. The forms of е (Е е Ё ё)
  * take two: in the run both are made ("paired"), at the ends the byte passes any byte, since a second
- * test there costs more than the match it spares. A key of one pattern that the sieve tests whole (a
- * head and a tail of at most 8 bytes and no е, at most one run between them, of at most 8) is decided
- * by the sieve alone, with no match of the record after it. */
+ * test there costs more than the match it spares; so a tail with е and no run before it is tested as
+ * the run, at the field's end. A key of one pattern that the sieve tests whole (a head and a tail of
+ * at most 8 bytes, at most one run between them, of at most 8, е only in the run) is decided by the
+ * sieve alone, with no match of the record after it. */
 #define SIEVE_INNER_MAX 8
 
 typedef struct SieveBytes {
@@ -97,6 +98,7 @@ typedef struct FieldSieve {
     uint8_t  long_field;                  /* 1 when the field holds more than 8 bytes */
     uint8_t  inner;                       /* bytes tested anywhere between the head and the tail */
     uint8_t  inner_paired;                /* bit j set when inner byte j is paired */
+    uint8_t  inner_at_end;                /* 1 when the run must end where the field ends: a tail with е */
     SieveEnds ends;
     /* Each inner byte's two tests, in each of 16 bytes, so that both a word and an SSE2 register
      * read them whole. */
@@ -266,6 +268,8 @@ static inline int InnerRunPasses(const FieldSieve *sieve, const char *text, size
     uint64_t word = WordAt(text) & BytesBelow(length);
     /* a byte's high bit for each place the run may start at, cleared where one of its bytes fails */
     uint64_t starts = BytesBelow(InnerStarts(sieve, length)) & ~BytesBelow(sieve->ends.head) & 0x8080808080808080ull;
+    if (sieve->inner_at_end)
+        starts &= ~BytesBelow(InnerStarts(sieve, length) - 1);
     for (size_t j = 0; j < sieve->inner; j++) {
         uint64_t passes = ZeroBytesHigh((word | WordOf(sieve->inner_or[0][j])) ^ WordOf(sieve->inner_want[0][j]));
         if (sieve->inner_paired >> j & 1)
@@ -279,7 +283,8 @@ static inline int InnerRunPasses(const FieldSieve *sieve, const char *text, size
 static inline int LongInnerRunPasses(const FieldSieve *sieve, const char *text, size_t length)
 {
     const unsigned char *bytes = (const unsigned char *)text;
-    for (size_t at = sieve->ends.head; at < InnerStarts(sieve, length); at++) {
+    size_t end = InnerStarts(sieve, length);
+    for (size_t at = sieve->inner_at_end ? end - 1 : sieve->ends.head; at >= sieve->ends.head && at < end; at++) {
         size_t j = 0;
         while (j < sieve->inner && InnerBytePasses(sieve, j, bytes[at + j]))
             j++;

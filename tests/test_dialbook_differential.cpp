@@ -456,7 +456,8 @@ TEST(differential, sieved_patterns_match_the_reference)
 // surnames and streets of every length up to the widest, of few letters in both cases with Ё and е,
 // so that runs stand at every place, across the 16th byte and at the last, and overlap the head and
 // the tail. Runs with '?', with е (two tests), of 8 bytes and of 9 (longer than the sieve tests), two
-// runs, and a second field that the sieve does not decide. Every way must give the reference's matches.
+// runs, a second field that the sieve does not decide, and tails with е, which are looked for as a
+// run at the field's end. Every way must give the reference's matches.
 TEST(differential, long_field_runs_match_the_reference)
 {
     Random random{7};
@@ -481,6 +482,8 @@ TEST(differential, long_field_runs_match_the_reference)
         {{FIELD_SURNAME, "*аааааааа*"}}, {{FIELD_SURNAME, "*абабабаба*"}}, {{FIELD_SURNAME, "*а*б*а*"}},
         {{FIELD_SURNAME, "???????????????*бе*"}},     {{FIELD_SURNAME, "*бе*???????????????"}},
         {{FIELD_SURNAME, "*ба*"}, {FIELD_HOUSE, "3"}}, {{FIELD_STREET, "*ее*б"}}, {{FIELD_STREET, "Е*аа*"}},
+        {{FIELD_SURNAME, "*е"}},         {{FIELD_SURNAME, "*бЁ"}},         {{FIELD_SURNAME, "а*ее"}},
+        {{FIELD_STREET, "?*еа"}},        {{FIELD_STREET, "*абааЁ"}},
     };
     ExpectEveryWayFindsTheReference("long_runs.txt", file, records, std::vector<KeyTexts>(std::begin(kKeys), std::end(kKeys)));
 }
