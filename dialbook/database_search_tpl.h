@@ -513,16 +513,21 @@ static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, con
     for (size_t j = 0; j < inner; j++) {
         __m128i or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
         __m128i want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
-        __m128i or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
-        __m128i want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
         __m128i a = _mm_loadu_si128((const __m128i *)(const void *)(text + j));
-        low = _mm_and_si128(low, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(a, or_first), want_first),
-                                              _mm_cmpeq_epi8(_mm_or_si128(a, or_second), want_second)));
-        if (kBlocks == 2) {
-            __m128i b = _mm_loadu_si128((const __m128i *)(const void *)(text + 16 + j));
-            high = _mm_and_si128(high, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(b, or_first), want_first),
-                                                    _mm_cmpeq_epi8(_mm_or_si128(b, or_second), want_second)));
+        __m128i in_a = _mm_cmpeq_epi8(_mm_or_si128(a, or_first), want_first), in_b = in_a;
+        __m128i b = kBlocks == 2 ? _mm_loadu_si128((const __m128i *)(const void *)(text + 16 + j)) : a;
+        if (kBlocks == 2)
+            in_b = _mm_cmpeq_epi8(_mm_or_si128(b, or_first), want_first);
+        if (sieve->inner_paired >> j & 1) {   /* the same way for every record of a key */
+            __m128i or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
+            __m128i want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
+            in_a = _mm_or_si128(in_a, _mm_cmpeq_epi8(_mm_or_si128(a, or_second), want_second));
+            if (kBlocks == 2)
+                in_b = _mm_or_si128(in_b, _mm_cmpeq_epi8(_mm_or_si128(b, or_second), want_second));
         }
+        low = _mm_and_si128(low, in_a);
+        if (kBlocks == 2)
+            high = _mm_and_si128(high, in_b);
     }
     uint32_t places = (uint32_t)_mm_movemask_epi8(low);
     if (kBlocks == 2)
