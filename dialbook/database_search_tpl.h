@@ -197,6 +197,17 @@ static int FindFiltered(const DatabaseSegment *segment, const unsigned char fold
 
 /* ---------------------------------------------------------------- scanning for a run */
 
+/* Record i of the segment, whose text and shape these are, is the match a scan or a walk found: 1,
+ * with *found set and the cursor past it. */
+static inline int HandOut(const DatabaseSegment *segment, size_t i, const char *record, const RecordShape *shape,
+                          SearchCursor *cursor, FoundRecord *found)
+{
+    found->text = record;
+    found->shape = shape;
+    cursor->next = segment->first + i + 1;
+    return 1;
+}
+
 /* How far ahead of the text it reads a scan with dense candidates asks for the records' arrays. */
 #define RECORDS_AHEAD_BYTES 4096
 
@@ -458,12 +469,8 @@ static int ScanSegment(const DatabaseSegment *segment, const unsigned char fold[
                 return 0;
             int matched = 0;
             from = TryRunAt(segment, fold, key, place, &i, &at, &matched);
-            if (matched) {
-                found->text = segment->text + at;
-                found->shape = &segment->shapes[i];
-                cursor->next = segment->first + i + 1;
-                return 1;
-            }
+            if (matched)
+                return HandOut(segment, i, segment->text + at, &segment->shapes[i], cursor, found);
         }
         if (from > p + 64)
             p = from - 64;   /* the next block starts where the scan goes on */
@@ -587,12 +594,8 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         if (kOrder != SIEVE_INNER_FIRST)
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
         if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) != 0 &&   /* a mask: no branch */
-            (decides || RecordMatches(key, fold, record, shape))) {
-            found->text = record;
-            found->shape = shape;
-            cursor->next = segment->first + i + 1;
-            return 1;
-        }
+            (decides || RecordMatches(key, fold, record, shape)))
+            return HandOut(segment, i, record, shape, cursor, found);
     }
     return 0;
 }
@@ -630,12 +633,8 @@ __attribute__((noinline)) static int FindScanning(const DatabaseSegment *segment
         size_t length;
         if ((sieve == NULL ||
              (SieveEndsPass(&ends, texts + at, shape, &text, &length) && SieveInnerPasses(sieve, text, length))) &&
-            (decides || RecordMatches(key, fold, texts + at, shape))) {
-            found->text = texts + at;
-            found->shape = shape;
-            cursor->next = segment->first + i + 1;
-            return 1;
-        }
+            (decides || RecordMatches(key, fold, texts + at, shape)))
+            return HandOut(segment, i, texts + at, shape, cursor, found);
         at += shape->end[RECORD_FIELDS - 1];
     }
     return 0;

@@ -336,6 +336,16 @@ TEST(differential, keys_on_every_field_match_the_reference)
     CloseDatabase();
 }
 
+// Appends a record, its fields given in UTF-8, to a database file and to the reference's records, both
+// in Windows-1251.
+void AddRecord(std::vector<std::string> fields, std::string *file, std::vector<std::vector<std::string>> *records)
+{
+    for (std::string &field : fields)
+        field = Cp1251FromUtf8(field);
+    *file += JoinFields(fields) + "\r\n";
+    records->push_back(fields);
+}
+
 // Opens file (whose records, in Windows-1251, are records) each way the library can search, and
 // searches it for each key of the table (in UTF-8): every way must find the reference's rows.
 void ExpectEveryWayFindsTheReference(const std::string &name, const std::string &file,
@@ -400,10 +410,7 @@ TEST(differential, literal_runs_match_the_reference)
             fields[FIELD_STREET] = "ЁЛОЧНАЯ";
         if (i == 90)                                                   // ъ in the third's street, not its surnames
             fields[FIELD_STREET] = "Подъездная";
-        for (std::string &field : fields)
-            field = Cp1251FromUtf8(field);
-        file += JoinFields(fields) + "\r\n";
-        records.push_back(fields);
+        AddRecord(fields, &file, &records);
     }
     const KeyTexts kKeys[] = {
         {{FIELD_PHONE, "*zq*"}},   {{FIELD_PHONE, "zq*"}},      {{FIELD_FLAT, "*zq"}},
@@ -434,10 +441,7 @@ TEST(differential, sieved_patterns_match_the_reference)
             phone += random.Below(8) == 0 ? (random.Below(2) == 0 ? "Ё" : "е") : std::string(1, "1224"[random.Below(4)]);
         const char *kSurnames[] = {"Ёлкин", "Елкина-Петрова", "ПЕТРОВА", "Петров", "ёлкина-петровА"};
         std::vector<std::string> fields = {phone, kSurnames[i % 5], "Иван", "", "1224", std::to_string(i % 30), "", "42"};
-        for (std::string &field : fields)
-            field = Cp1251FromUtf8(field);
-        file += JoinFields(fields) + "\r\n";
-        records.push_back(fields);
+        AddRecord(fields, &file, &records);
     }
     const KeyTexts kKeys[] = {
         {{FIELD_PHONE, "*24*22"}},  {{FIELD_PHONE, "*22"}},       {{FIELD_PHONE, "1*4"}},
@@ -470,10 +474,7 @@ TEST(differential, long_field_runs_match_the_reference)
             for (size_t length = random.Below(kFieldSpecs[FIELD_SURNAME].longest + 1); length > 0; length--)
                 text += kLetters[random.Below(7)];
         std::vector<std::string> fields = {"1234", texts[0], "Иван", "", texts[1], std::to_string(i % 7), "", "1"};
-        for (std::string &field : fields)
-            field = Cp1251FromUtf8(field);
-        file += JoinFields(fields) + "\r\n";
-        records.push_back(fields);
+        AddRecord(fields, &file, &records);
     }
     const KeyTexts kKeys[] = {
         {{FIELD_SURNAME, "*аб*"}},       {{FIELD_SURNAME, "*бе*"}},        {{FIELD_SURNAME, "*ёё*"}},
