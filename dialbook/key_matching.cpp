@@ -71,13 +71,19 @@ static int SieveByteTests(const unsigned char fold[256], unsigned char folded, u
     return set.or_bits[1] != 0xFF;
 }
 
+/* 1 when a byte's two tests differ: it is paired. */
+static int TakesTwoTests(const uint8_t or_bits[2], const uint8_t want[2])
+{
+    return or_bits[1] != or_bits[0] || want[1] != want[0];
+}
+
 /* 1 when a byte of the length bytes of text takes two tests. */
 static int HasPairedByte(const unsigned char fold[256], const unsigned char *text, size_t length)
 {
     for (size_t j = 0; j < length; j++) {
         uint8_t o[2], w[2];
         SieveByteTests(fold, text[j], o, w);
-        if (o[1] != o[0] || w[1] != w[0])
+        if (TakesTwoTests(o, w))
             return 1;
     }
     return 0;
@@ -92,9 +98,10 @@ static int SieveRunTests(const unsigned char fold[256], const unsigned char *tex
     for (size_t j = 0; j < length; j++) {
         uint8_t o[2], w[2];
         int whole = SieveByteTests(fold, text[j], o, w);
-        if (o[1] != o[0] || w[1] != w[0])
+        int paired = TakesTwoTests(o, w);
+        exact &= whole && !paired;
+        if (paired)
             o[0] = w[0] = 0xFF;
-        exact &= whole && !(o[0] == 0xFF && text[j] != '?');
         test->or_bits |= (uint64_t)o[0] << (8 * j);
         test->want |= (uint64_t)w[0] << (8 * j);
     }
@@ -160,7 +167,7 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
             memset(sieve->inner_or[t][j], o[t], sizeof sieve->inner_or[t][j]);
             memset(sieve->inner_want[t][j], w[t], sizeof sieve->inner_want[t][j]);
         }
-        if (o[1] != o[0] || w[1] != w[0])
+        if (TakesTwoTests(o, w))
             sieve->inner_paired |= (uint8_t)(1u << j);
     }
     sieve->decides = (uint8_t)whole;

@@ -78,6 +78,12 @@ void MakeByteSet(const unsigned char fold[256], unsigned char folded, ByteSet *s
     }
 }
 
+/* The part of sampled things that count of them are, a half added to both so that none is 0. */
+static double Share(uint64_t count, uint64_t sampled)
+{
+    return ((double)count + 0.5) / ((double)sampled + 1.0);
+}
+
 /* How often a byte that folds to folded stands at a place of the text, from the store's sample. */
 static double ByteShare(const DatabaseStore *store, unsigned char folded)
 {
@@ -85,7 +91,7 @@ static double ByteShare(const DatabaseStore *store, unsigned char folded)
     for (int x = 0; x < 256; x++)
         if (store->fold[x] == folded)
             count += store->byte_counts[x];
-    return ((double)count + 0.5) / ((double)store->sampled_bytes + 1.0);
+    return Share(count, store->sampled_bytes);
 }
 
 /* The parts of the records, from stretches of them spread over the store, that: */
@@ -107,11 +113,6 @@ static int InnerAlonePasses(const FieldSieve *sieve, const char *record, const R
     if (start > end || end - start < ends->shortest || end - start > ends->longest)
         return 0;
     return SieveInnerPasses(sieve, record + start, end - start);
-}
-
-static double Share(size_t count, size_t sampled)
-{
-    return ((double)count + 0.5) / ((double)sampled + 1.0);
 }
 
 static void SampleRecords(const DatabaseStore *store, CompiledKey *key, RecordSample *sample)
@@ -200,9 +201,9 @@ static void SampleRun(const DatabaseStore *store, const CompiledKey *key, const 
             }
         }
     }
-    *compared_share = ((double)compared + 0.5) / ((double)places + 1.0);
-    *run_share = ((double)runs + 0.5) / ((double)places + 1.0);
-    *near_share = ((double)near + 0.5) / ((double)places + 1.0);
+    *compared_share = Share(compared, places);
+    *run_share = Share(runs, places);
+    *near_share = Share(near, places);
 }
 
 /* Plans a scan of key field i (k) for its run number chosen of the runs in plan: the two of its
