@@ -478,12 +478,6 @@ static int ScanSegment(const DatabaseSegment *segment, const unsigned char fold[
     return 0;
 }
 
-/* The number of tests a byte set needs: 1 when its second repeats its first. */
-static inline int SetTests(const ByteSet *set)
-{
-    return set->or_bits[1] == set->or_bits[0] && set->want[1] == set->want[0] ? 1 : 2;
-}
-
 /* ScanSegment, built for the scan's tests. */
 static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                       SearchCursor *cursor, FoundRecord *found)
@@ -498,14 +492,46 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
          {ScanSegment<2, 0, 0>, ScanSegment<2, 1, 2>, ScanSegment<2, 2, 2>}},
     };
     const LiteralScan *scan = &key->scan;
-    int second = scan->first_at == scan->second_at ? 0 : SetTests(&scan->second);
-    int third = scan->third_at == scan->second_at ? 0 : SetTests(&scan->third);
-    return kScans[third][SetTests(&scan->first) - 1][second](segment, fold, key, cursor, found);
+    return kScans[ThirdTests(scan)][SetTests(&scan->first) - 1][SecondTests(scan)](segment, fold, key, cursor, found);
 }
 
 /* ---------------------------------------------------------------- every record */
 
 #if SEARCH_SSE2
+/* Clears the places of low (the first 16 from text) and high (the next 16, in a long field) where
+ * inner byte j of the sieve's run does not stand j places after them. */
+template <int kBlocks>
+static inline void RunBytePlaces(const FieldSieve *sieve, size_t j, const char *text, __m128i *low, __m128i *high)
+{
+    __m128i or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
+    __m128i want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
+    __m128i a = _mm_loadu_si128((const __m128i *)(const void *)(text + j));
+    __m128i in_a = _mm_cmpeq_epi8(_mm_or_si128(a, or_first), want_first), in_b = in_a;
+    __m128i b = kBlocks == 2 ? _mm_loadu_si128((const __m128i *)(const void *)(text + 16 + j)) : a;
+    if (kBlocks == 2)
+        in_b = _mm_cmpeq_epi8(_mm_or_si128(b, or_first), want_first);
+    if (sieve->inner_paired >> j & 1) {   /* the same way for every record of a key */
+        __m128i or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
+        __m128i want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
+        in_a = _mm_or_si128(in_a, _mm_cmpeq_epi8(_mm_or_si128(a, or_second), want_second));
+        if (kBlocks == 2)
+            in_b = _mm_or_si128(in_b, _mm_cmpeq_epi8(_mm_or_si128(b, or_second), want_second));
+    }
+    *low = _mm_and_si128(*low, in_a);
+    if (kBlocks == 2)
+        *high = _mm_and_si128(*high, in_b);
+}
+
+/* The places the two blocks keep, as bits. */
+template <int kBlocks>
+static inline uint32_t PlacesOf(__m128i low, __m128i high)
+{
+    uint32_t places = (uint32_t)_mm_movemask_epi8(low);
+    if (kBlocks == 2)
+        places |= (uint32_t)_mm_movemask_epi8(high) << 16;
+    return places;
+}
+
 /* Bit p set where the sieve's inner run of inner bytes stands at place p from text, in a field of
  * length bytes: each of the run's bytes compared at 16 places at once, or at 32 in a long field
  * (kBlocks 2), which cover all of it (the store keeps slack after its text). A long field too short
@@ -517,29 +543,21 @@ static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, con
     __m128i low = _mm_set1_epi8(-1), high = low;
     if (kBlocks == 2 && length <= 16 + inner - 1)
         return InnerRunPlaces<1>(sieve, inner, text, length);
-    for (size_t j = 0; j < inner; j++) {
-        __m128i or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
-        __m128i want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
-        __m128i a = _mm_loadu_si128((const __m128i *)(const void *)(text + j));
-        __m128i in_a = _mm_cmpeq_epi8(_mm_or_si128(a, or_first), want_first), in_b = in_a;
-        __m128i b = kBlocks == 2 ? _mm_loadu_si128((const __m128i *)(const void *)(text + 16 + j)) : a;
-        if (kBlocks == 2)
-            in_b = _mm_cmpeq_epi8(_mm_or_si128(b, or_first), want_first);
-        if (sieve->inner_paired >> j & 1) {   /* the same way for every record of a key */
-            __m128i or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
-            __m128i want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
-            in_a = _mm_or_si128(in_a, _mm_cmpeq_epi8(_mm_or_si128(a, or_second), want_second));
-            if (kBlocks == 2)
-                in_b = _mm_or_si128(in_b, _mm_cmpeq_epi8(_mm_or_si128(b, or_second), want_second));
-        }
-        low = _mm_and_si128(low, in_a);
-        if (kBlocks == 2)
-            high = _mm_and_si128(high, in_b);
-    }
-    uint32_t places = (uint32_t)_mm_movemask_epi8(low);
-    if (kBlocks == 2)
-        places |= (uint32_t)_mm_movemask_epi8(high) << 16;
-    return places;
+    for (size_t j = 0; j < inner; j++)
+        RunBytePlaces<kBlocks>(sieve, j, text, &low, &high);
+    return PlacesOf<kBlocks>(low, high);
+}
+
+/* The same for the run's two rarest bytes alone, which a walk may test first (kPair). */
+template <int kBlocks>
+static inline uint32_t PairPlaces(const FieldSieve *sieve, size_t inner, const char *text, size_t length)
+{
+    __m128i low = _mm_set1_epi8(-1), high = low;
+    if (kBlocks == 2 && length <= 16 + inner - 1)
+        return PairPlaces<1>(sieve, inner, text, length);
+    RunBytePlaces<kBlocks>(sieve, sieve->pair[0], text, &low, &high);
+    RunBytePlaces<kBlocks>(sieve, sieve->pair[1], text, &low, &high);
+    return PlacesOf<kBlocks>(low, high);
 }
 
 /* The places from the field's start where the sieve's run may start, of the first n (at most 32)
@@ -555,8 +573,9 @@ static inline uint32_t RunStarts(size_t n, int at_end, uint32_t after_head)
  * its tests goes first: the one that few records pass, with a branch that goes the same way for most
  * records; where both pass many, the two are combined with no branch at all (patronymic «*ар*на»,
  * whose tail half the records pass), the length and the ends folded into the places the run may
- * start at. */
-template <int kBlocks, int kOrder>
+ * start at. Where the run goes first, kPair 1 has its two rarest bytes tested before the rest: name
+ * «*ерге*», whose г and р few names hold, 5.2 to 4.4 ms at 1,000,000 entries. */
+template <int kBlocks, int kOrder, int kPair>
 static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                       SearchCursor *cursor, FoundRecord *found)
 {
@@ -580,9 +599,12 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         const char *text = record + start;
         size_t fits = (size_t)(start <= end) & (size_t)(length >= ends.shortest) & (size_t)(length <= ends.longest);
         uint32_t run = 0;
-        if (kOrder == SIEVE_INNER_FIRST) {
+        if (kOrder == SIEVE_INNER_FIRST || kOrder == SIEVE_INNER_ONLY) {
+            uint32_t starts = RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head);
+            if (kPair && (PairPlaces<kBlocks>(sieve, inner, text, length) & starts) == 0)
+                continue;
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
-            if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) == 0)
+            if (kOrder == SIEVE_INNER_FIRST && (run & starts) == 0)
                 continue;
         }
         if (kOrder != SIEVE_INNER_ONLY) {
@@ -591,7 +613,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
             uint64_t tail = ((WordAt(text + tail_at) & ends.tail_mask) | ends.tail_test.or_bits) ^ ends.tail_test.want;
             fits &= (size_t)((head | tail) == 0);
         }
-        if (kOrder != SIEVE_INNER_FIRST)
+        if (kOrder == SIEVE_ENDS_FIRST || kOrder == SIEVE_TOGETHER)
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
         if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) != 0 &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape)))
@@ -613,9 +635,15 @@ __attribute__((noinline)) static int FindScanning(const DatabaseSegment *segment
     if (sieve != NULL && sieve->inner != 0 && sieve->order != SIEVE_ENDS_FIRST) {
         typedef int WalkFn(const DatabaseSegment *, const unsigned char[256], CompiledKey *, SearchCursor *, FoundRecord *);
         static WalkFn *const kWalks[2][4] = {
-            {WalkSieved<1, SIEVE_INNER_ONLY>, NULL, WalkSieved<1, SIEVE_INNER_FIRST>, WalkSieved<1, SIEVE_TOGETHER>},
-            {WalkSieved<2, SIEVE_INNER_ONLY>, NULL, WalkSieved<2, SIEVE_INNER_FIRST>, WalkSieved<2, SIEVE_TOGETHER>},
+            {WalkSieved<1, SIEVE_INNER_ONLY, 0>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 0>, WalkSieved<1, SIEVE_TOGETHER, 0>},
+            {WalkSieved<2, SIEVE_INNER_ONLY, 0>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 0>, WalkSieved<2, SIEVE_TOGETHER, 0>},
         };
+        static WalkFn *const kPairWalks[2][4] = {
+            {WalkSieved<1, SIEVE_INNER_ONLY, 1>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 1>, NULL},
+            {WalkSieved<2, SIEVE_INNER_ONLY, 1>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 1>, NULL},
+        };
+        if (sieve->pair_first)
+            return kPairWalks[sieve->long_field][sieve->order](segment, fold, key, cursor, found);
         return kWalks[sieve->long_field][sieve->order](segment, fold, key, cursor, found);
     }
 #endif

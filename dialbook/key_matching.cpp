@@ -163,6 +163,7 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     for (size_t j = 0; j < sieve->inner; j++) {
         uint8_t o[2], w[2];
         whole &= SieveByteTests(fold, k->text[best + j], o, w);
+        sieve->run[j] = k->text[best + j];
         for (int t = 0; t < 2; t++) {
             memset(sieve->inner_or[t][j], o[t], sizeof sieve->inner_or[t][j]);
             memset(sieve->inner_want[t][j], w[t], sizeof sieve->inner_want[t][j]);

@@ -99,6 +99,9 @@ typedef struct FieldSieve {
     uint8_t  inner;                       /* bytes tested anywhere between the head and the tail */
     uint8_t  inner_paired;                /* bit j set when inner byte j is paired */
     uint8_t  inner_at_end;                /* 1 when the run must end where the field ends: a tail with е */
+    uint8_t  pair_first;                  /* 1 when a walk whose run goes first tests the run's bytes */
+    uint8_t  pair[2];                     /* pair[0] and pair[1] before the others, a plan's choice */
+    uint8_t  run[SIEVE_INNER_MAX];        /* the inner bytes, folded */
     SieveEnds ends;
     /* Each inner byte's two tests, in each of 16 bytes, so that both a word and an SSE2 register
      * read them whole. */

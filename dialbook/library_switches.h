@@ -13,6 +13,8 @@ typedef struct LibrarySwitches {
     int      search_way;            /* non-zero: the SearchWay every search takes where its key allows it */
     int      sieve_order;           /* non-zero: a SieveOrder + 1, taken by every walk's sieve that has a run
                                        between stars and a head or a tail */
+    int      pair_first;            /* 1: every walk's sieve with a run of more than two bytes tests the run's
+                                       two rarest bytes first */
     int      byte_maps;             /* 0: made on their own thread after the open; BYTE_MAPS_NONE;
                                        BYTE_MAPS_AT_OPEN: made before the open returns */
     uint64_t memory_left;           /* non-zero: the memory the process has left, instead of the system's figure */

@@ -50,6 +50,23 @@ typedef struct LiteralScan {
     unsigned char run[32];               /* the run, folded, not NUL-terminated */
 } LiteralScan;
 
+/* The number of tests a byte set needs: 1 when its second repeats its first. */
+static inline int SetTests(const ByteSet *set)
+{
+    return set->or_bits[1] == set->or_bits[0] && set->want[1] == set->want[0] ? 1 : 2;
+}
+
+/* The tests of the scan's second and third compared bytes: 0 where it compares no such byte. */
+static inline int SecondTests(const LiteralScan *scan)
+{
+    return scan->first_at == scan->second_at ? 0 : SetTests(&scan->second);
+}
+
+static inline int ThirdTests(const LiteralScan *scan)
+{
+    return scan->third_at == scan->second_at ? 0 : SetTests(&scan->third);
+}
+
 /* Fills set with the tests that pass exactly the bytes that fold[] maps to folded. */
 void MakeByteSet(const unsigned char fold[256], unsigned char folded, ByteSet *set);
 

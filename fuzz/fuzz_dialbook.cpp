@@ -158,15 +158,18 @@ void CheckWays(const std::string &path, const std::vector<DirectoryRecord> &keys
         int no_sse2;
         size_t segment_records_max;   /* 0: segments of the usual size */
         int sieve_order;              /* 0, or a SieveOrder + 1 */
+        int pair_first;               /* 1: a run's rarest two bytes tested first */
     };
-    const Way kWays[] = {{WAY_SCAN, 0, 0, 0}, {WAY_SCAN, 1, 5, 0},  {WAY_FILTER, 0, 0, 0},
-                         {WAY_WALK, 1, 5, 0}, {WAY_WALK, 0, 0, SIEVE_ENDS_FIRST + 1},
-                         {WAY_WALK, 0, 5, SIEVE_INNER_FIRST + 1}, {WAY_WALK, 0, 0, SIEVE_TOGETHER + 1}};
+    const Way kWays[] = {{WAY_SCAN, 0, 0, 0, 0}, {WAY_SCAN, 1, 5, 0, 0}, {WAY_FILTER, 0, 0, 0, 0},
+                         {WAY_WALK, 1, 5, 0, 0}, {WAY_WALK, 0, 0, SIEVE_ENDS_FIRST + 1, 0},
+                         {WAY_WALK, 0, 5, SIEVE_INNER_FIRST + 1, 1}, {WAY_WALK, 0, 0, SIEVE_TOGETHER + 1, 0},
+                         {WAY_WALK, 0, 0, 0, 1}};
     for (const Way &way : kWays) {
         g_switches.byte_maps = BYTE_MAPS_AT_OPEN;
         g_switches.search_way = way.search_way;
         g_switches.no_sse2 = way.no_sse2;
         g_switches.sieve_order = way.sieve_order;
+        g_switches.pair_first = way.pair_first;
         g_switches.segment_records_max = way.segment_records_max;
         g_switches.segment_text_max = way.segment_records_max != 0 ? 300 : 0;
         int count = -1;

@@ -30,18 +30,21 @@ struct Way {
     int no_sse2;
     int byte_maps;
     int sieve_order;   // 0, or a SieveOrder + 1 that every walk's sieve with a run and ends takes
+    int pair_first;    // 1: every walk's sieve with a run of three bytes or more tests its rarest two first
 };
 
 #ifdef DIALBOOK_TEST_SWITCHES
 const Way kWays[] = {
-    {"chosen, SSE2", 0, 0, BYTE_MAPS_AT_OPEN, 0},         {"filter, SSE2", WAY_FILTER, 0, BYTE_MAPS_AT_OPEN, 0},
-    {"scan, SSE2", WAY_SCAN, 0, BYTE_MAPS_AT_OPEN, 0},    {"walk, SSE2", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, 0},
-    {"chosen, generic", 0, 1, BYTE_MAPS_AT_OPEN, 0},      {"filter, generic", WAY_FILTER, 1, BYTE_MAPS_AT_OPEN, 0},
-    {"scan, generic", WAY_SCAN, 1, BYTE_MAPS_AT_OPEN, 0}, {"walk, generic", WAY_WALK, 1, BYTE_MAPS_AT_OPEN, 0},
-    {"chosen, SSE2, no byte maps", 0, 0, BYTE_MAPS_NONE, 0}, {"chosen, SSE2, byte maps meanwhile", 0, 0, 0, 0},
-    {"walk, SSE2, ends first", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_ENDS_FIRST + 1},
-    {"walk, SSE2, run first", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_INNER_FIRST + 1},
-    {"walk, SSE2, ends and run together", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_TOGETHER + 1},
+    {"chosen, SSE2", 0, 0, BYTE_MAPS_AT_OPEN, 0, 0},         {"filter, SSE2", WAY_FILTER, 0, BYTE_MAPS_AT_OPEN, 0, 0},
+    {"scan, SSE2", WAY_SCAN, 0, BYTE_MAPS_AT_OPEN, 0, 0},    {"walk, SSE2", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, 0, 0},
+    {"chosen, generic", 0, 1, BYTE_MAPS_AT_OPEN, 0, 0},      {"filter, generic", WAY_FILTER, 1, BYTE_MAPS_AT_OPEN, 0, 0},
+    {"scan, generic", WAY_SCAN, 1, BYTE_MAPS_AT_OPEN, 0, 0}, {"walk, generic", WAY_WALK, 1, BYTE_MAPS_AT_OPEN, 0, 0},
+    {"chosen, SSE2, no byte maps", 0, 0, BYTE_MAPS_NONE, 0, 0}, {"chosen, SSE2, byte maps meanwhile", 0, 0, 0, 0, 0},
+    {"walk, SSE2, ends first", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_ENDS_FIRST + 1, 0},
+    {"walk, SSE2, run first", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_INNER_FIRST + 1, 0},
+    {"walk, SSE2, ends and run together", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_TOGETHER + 1, 0},
+    {"walk, SSE2, the run's rarest pair first", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, 0, 1},
+    {"walk, SSE2, run first, its rarest pair first", WAY_WALK, 0, BYTE_MAPS_AT_OPEN, SIEVE_INNER_FIRST + 1, 1},
 };
 
 // Opens the database in bytes with the way's switches; they stay until the next call or RestoreWay.
@@ -51,6 +54,7 @@ int OpenWithWay(const Way &way, const std::string &name, const std::string &byte
     g_switches.no_sse2 = way.no_sse2;
     g_switches.byte_maps = way.byte_maps;
     g_switches.sieve_order = way.sieve_order;
+    g_switches.pair_first = way.pair_first;
     return OpenScratchDatabase(name, bytes);
 }
 
@@ -61,9 +65,10 @@ void RestoreWay()
     g_switches.no_sse2 = 1;
     g_switches.byte_maps = 0;
     g_switches.sieve_order = 0;
+    g_switches.pair_first = 0;
 }
 #else
-const Way kWays[] = {{"chosen", 0, 0, 0, 0}};
+const Way kWays[] = {{"chosen", 0, 0, 0, 0, 0}};
 
 int OpenWithWay(const Way &, const std::string &name, const std::string &bytes)
 {
