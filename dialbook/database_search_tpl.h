@@ -579,6 +579,7 @@ template <int kBlocks, int kOrder, int kPair>
 static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                       SearchCursor *cursor, FoundRecord *found)
 {
+    const int kRunFirst = kOrder == SIEVE_INNER_FIRST || (kOrder == SIEVE_INNER_ONLY && kPair);
     const FieldSieve *sieve = &key->sieve;
     const SieveEnds ends = sieve->ends;   /* a copy of its own: the key's tests may write to the key */
     const size_t inner = sieve->inner;
@@ -599,12 +600,12 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         const char *text = record + start;
         size_t fits = (size_t)(start <= end) & (size_t)(length >= ends.shortest) & (size_t)(length <= ends.longest);
         uint32_t run = 0;
-        if (kOrder == SIEVE_INNER_FIRST || kOrder == SIEVE_INNER_ONLY) {
-            uint32_t starts = RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head);
-            if (kPair && (PairPlaces<kBlocks>(sieve, inner, text, length) & starts) == 0)
+        if (kRunFirst) {
+            if (kPair && (PairPlaces<kBlocks>(sieve, inner, text, length) &
+                          RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) == 0)
                 continue;
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
-            if (kOrder == SIEVE_INNER_FIRST && (run & starts) == 0)
+            if (kOrder == SIEVE_INNER_FIRST && (run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) == 0)
                 continue;
         }
         if (kOrder != SIEVE_INNER_ONLY) {
@@ -613,7 +614,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
             uint64_t tail = ((WordAt(text + tail_at) & ends.tail_mask) | ends.tail_test.or_bits) ^ ends.tail_test.want;
             fits &= (size_t)((head | tail) == 0);
         }
-        if (kOrder == SIEVE_ENDS_FIRST || kOrder == SIEVE_TOGETHER)
+        if (!kRunFirst)
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
         if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) != 0 &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape)))
