@@ -599,13 +599,14 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         size_t length = end - start;
         const char *text = record + start;
         size_t fits = (size_t)(start <= end) & (size_t)(length >= ends.shortest) & (size_t)(length <= ends.longest);
+        /* where the run may start, the length (and once tested, the ends) fitting or not */
+        auto starts = [&](size_t fit) { return RunStarts((length - reach) & ((size_t)0 - fit), at_end, after_head); };
         uint32_t run = 0;
         if (kRunFirst) {
-            if (kPair && (PairPlaces<kBlocks>(sieve, inner, text, length) &
-                          RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) == 0)
+            if (kPair && (PairPlaces<kBlocks>(sieve, inner, text, length) & starts(fits)) == 0)
                 continue;
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
-            if (kOrder == SIEVE_INNER_FIRST && (run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) == 0)
+            if (kOrder == SIEVE_INNER_FIRST && (run & starts(fits)) == 0)
                 continue;
         }
         if (kOrder != SIEVE_INNER_ONLY) {
@@ -616,7 +617,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         }
         if (!kRunFirst)
             run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
-        if ((run & RunStarts((length - reach) & ((size_t)0 - fits), at_end, after_head)) != 0 &&   /* a mask: no branch */
+        if ((run & starts(fits)) != 0 &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape)))
             return HandOut(segment, i, record, shape, cursor, found);
     }

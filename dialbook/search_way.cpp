@@ -112,28 +112,36 @@ typedef struct RecordSample {
     double matched;   /* the key matches */
 } RecordSample;
 
+/* 1 when the record's field has a length the sieve's pattern fits, with *field and *length its own. */
+static int FieldFits(const SieveEnds *ends, const char *record, const RecordShape *shape, const char **field,
+                     size_t *length)
+{
+    size_t start = shape->end[ends->before] & ends->before_mask, end = shape->end[ends->field];
+    *field = record + start;
+    *length = end - start;
+    return start <= end && *length >= ends->shortest && *length <= ends->longest;
+}
+
 /* 1 when the record's field has a length the sieve's pattern fits and holds its inner run where the
  * run may stand, whatever its head and tail hold. */
 static int InnerAlonePasses(const FieldSieve *sieve, const char *record, const RecordShape *shape)
 {
-    const SieveEnds *ends = &sieve->ends;
-    size_t start = shape->end[ends->before] & ends->before_mask, end = shape->end[ends->field];
-    if (start > end || end - start < ends->shortest || end - start > ends->longest)
-        return 0;
-    return SieveInnerPasses(sieve, record + start, end - start);
+    const char *field;
+    size_t length;
+    return FieldFits(&sieve->ends, record, shape, &field, &length) && SieveInnerPasses(sieve, field, length);
 }
 
 /* 1 when the record's field has a length the sieve's pattern fits and holds the run's bytes pair[0] and
  * pair[1] where the run may stand. */
 static int PairAlonePasses(const FieldSieve *sieve, const char *record, const RecordShape *shape)
 {
-    const SieveEnds *ends = &sieve->ends;
-    size_t start = shape->end[ends->before] & ends->before_mask, end = shape->end[ends->field];
-    if (start > end || end - start < ends->shortest || end - start > ends->longest)
+    const char *text;
+    size_t length;
+    if (!FieldFits(&sieve->ends, record, shape, &text, &length))
         return 0;
-    const unsigned char *field = (const unsigned char *)record + start;
-    size_t past = InnerStarts(sieve, end - start);
-    for (size_t at = sieve->inner_at_end ? past - 1 : ends->head; at >= ends->head && at < past; at++)
+    const unsigned char *field = (const unsigned char *)text;
+    size_t head = sieve->ends.head, past = InnerStarts(sieve, length);
+    for (size_t at = sieve->inner_at_end ? past - 1 : head; at >= head && at < past; at++)
         if (InnerBytePasses(sieve, sieve->pair[0], field[at + sieve->pair[0]]) &&
             InnerBytePasses(sieve, sieve->pair[1], field[at + sieve->pair[1]]))
             return 1;
