@@ -498,24 +498,35 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
 /* ---------------------------------------------------------------- every record */
 
 #if SEARCH_SSE2
-/* Clears the places of low (the first 16 from text) and high (the next 16, in a long field) where
- * inner byte j of the sieve's run does not stand j places after them. */
-template <int kBlocks>
-static inline void RunBytePlaces(const FieldSieve *sieve, size_t j, const char *text, __m128i *low, __m128i *high)
+/* The tests of inner byte j of the sieve's run: the OR and the wanted value of its first form, then
+ * of its second, in every lane. */
+typedef struct RunByteTests {
+    __m128i or_first, want_first, or_second, want_second;
+} RunByteTests;
+
+static inline void LoadRunByteTests(const FieldSieve *sieve, size_t j, RunByteTests *tests)
 {
-    __m128i or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
-    __m128i want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
+    tests->or_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[0][j]);
+    tests->want_first = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[0][j]);
+    tests->or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
+    tests->want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
+}
+
+/* Clears the places of low (the first 16 from text) and high (the next 16, in a long field) where
+ * the run byte of these tests does not stand j places after them; paired, the byte has two forms. */
+template <int kBlocks>
+static inline void RunBytePlaces(const RunByteTests *tests, int paired, size_t j, const char *text, __m128i *low,
+                                 __m128i *high)
+{
     __m128i a = _mm_loadu_si128((const __m128i *)(const void *)(text + j));
-    __m128i in_a = _mm_cmpeq_epi8(_mm_or_si128(a, or_first), want_first), in_b = in_a;
+    __m128i in_a = _mm_cmpeq_epi8(_mm_or_si128(a, tests->or_first), tests->want_first), in_b = in_a;
     __m128i b = kBlocks == 2 ? _mm_loadu_si128((const __m128i *)(const void *)(text + 16 + j)) : a;
     if (kBlocks == 2)
-        in_b = _mm_cmpeq_epi8(_mm_or_si128(b, or_first), want_first);
-    if (sieve->inner_paired >> j & 1) {   /* the same way for every record of a key */
-        __m128i or_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_or[1][j]);
-        __m128i want_second = _mm_loadu_si128((const __m128i *)(const void *)sieve->inner_want[1][j]);
-        in_a = _mm_or_si128(in_a, _mm_cmpeq_epi8(_mm_or_si128(a, or_second), want_second));
+        in_b = _mm_cmpeq_epi8(_mm_or_si128(b, tests->or_first), tests->want_first);
+    if (paired) {   /* the same way for every record of a key */
+        in_a = _mm_or_si128(in_a, _mm_cmpeq_epi8(_mm_or_si128(a, tests->or_second), tests->want_second));
         if (kBlocks == 2)
-            in_b = _mm_or_si128(in_b, _mm_cmpeq_epi8(_mm_or_si128(b, or_second), want_second));
+            in_b = _mm_or_si128(in_b, _mm_cmpeq_epi8(_mm_or_si128(b, tests->or_second), tests->want_second));
     }
     *low = _mm_and_si128(*low, in_a);
     if (kBlocks == 2)
@@ -536,27 +547,36 @@ static inline uint32_t PlacesOf(__m128i low, __m128i high)
  * length bytes: each of the run's bytes compared at 16 places at once, or at 32 in a long field
  * (kBlocks 2), which cover all of it (the store keeps slack after its text). A long field too short
  * for the run to start past the 16th place, as most names and surnames are, takes the first 16 only:
- * names' and patronymics' runs 7.5 to 5.3 ms at 1,000,000 entries, streets' 2% slower. */
-template <int kBlocks>
-static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, size_t inner, const char *text, size_t length)
+ * names' and patronymics' runs 7.5 to 5.3 ms at 1,000,000 entries, streets' 2% slower. A run of
+ * kInner bytes (2 to 4) is compared with no loop, by the tests its walk holds (held); any other, by
+ * the sieve's, in a loop. */
+template <int kBlocks, int kInner>
+static inline uint32_t InnerRunPlaces(const FieldSieve *sieve, const RunByteTests *held, unsigned paired,
+                                      size_t inner, const char *text, size_t length)
 {
     __m128i low = _mm_set1_epi8(-1), high = low;
     if (kBlocks == 2 && length <= 16 + inner - 1)
-        return InnerRunPlaces<1>(sieve, inner, text, length);
-    for (size_t j = 0; j < inner; j++)
-        RunBytePlaces<kBlocks>(sieve, j, text, &low, &high);
+        return InnerRunPlaces<1, kInner>(sieve, held, paired, inner, text, length);
+    for (size_t j = 0; j < (kInner != 0 ? (size_t)kInner : inner); j++) {
+        RunByteTests tests;
+        if (kInner == 0)
+            LoadRunByteTests(sieve, j, &tests);
+        RunBytePlaces<kBlocks>(kInner != 0 ? &held[j] : &tests, paired >> j & 1, j, text, &low, &high);
+    }
     return PlacesOf<kBlocks>(low, high);
 }
 
-/* The same for the run's two rarest bytes alone, which a walk may test first (kPair). */
+/* The same for the run's two rarest bytes alone, which a walk may test first (kPair), by the tests
+ * it holds for them. */
 template <int kBlocks>
-static inline uint32_t PairPlaces(const FieldSieve *sieve, size_t inner, const char *text, size_t length)
+static inline uint32_t PairPlaces(const RunByteTests pair[2], const size_t pair_at[2], unsigned pair_paired,
+                                  size_t inner, const char *text, size_t length)
 {
     __m128i low = _mm_set1_epi8(-1), high = low;
     if (kBlocks == 2 && length <= 16 + inner - 1)
-        return PairPlaces<1>(sieve, inner, text, length);
-    RunBytePlaces<kBlocks>(sieve, sieve->pair[0], text, &low, &high);
-    RunBytePlaces<kBlocks>(sieve, sieve->pair[1], text, &low, &high);
+        return PairPlaces<1>(pair, pair_at, pair_paired, inner, text, length);
+    RunBytePlaces<kBlocks>(&pair[0], pair_paired & 1, pair_at[0], text, &low, &high);
+    RunBytePlaces<kBlocks>(&pair[1], pair_paired >> 1, pair_at[1], text, &low, &high);
     return PlacesOf<kBlocks>(low, high);
 }
 
@@ -574,15 +594,17 @@ static inline uint32_t RunStarts(size_t n, int at_end, uint32_t after_head)
  * records; where both pass many, the two are combined with no branch at all (patronymic «*ар*на»,
  * whose tail half the records pass), the length and the ends folded into the places the run may
  * start at. Where the run goes first, kPair 1 has its two rarest bytes tested before the rest: name
- * «*ерге*», whose г and р few names hold, 5.2 to 4.4 ms at 1,000,000 entries. */
-template <int kBlocks, int kOrder, int kPair>
+ * «*ерге*», whose г and р few names hold, 5.2 to 4.4 ms at 1,000,000 entries. The tests the walk makes
+ * at every record are loaded once, for a run of kInner bytes (2 to 4, or 0 for any length) or for its
+ * pair, since the key's tests may write to the key and so the compiler reloads them at every record. */
+template <int kBlocks, int kOrder, int kPair, int kInner>
 static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                       SearchCursor *cursor, FoundRecord *found)
 {
     const int kRunFirst = kOrder == SIEVE_INNER_FIRST || (kOrder == SIEVE_INNER_ONLY && kPair);
     const FieldSieve *sieve = &key->sieve;
     const SieveEnds ends = sieve->ends;   /* a copy of its own: the key's tests may write to the key */
-    const size_t inner = sieve->inner;
+    const size_t inner = kInner != 0 ? (size_t)kInner : sieve->inner;
     const size_t reach = ends.tail + inner - 1;   /* the places past the run's start it needs */
     const uint32_t after_head = ~(((uint32_t)1 << ends.head) - 1);
     const int at_end = sieve->inner_at_end;
@@ -590,6 +612,14 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
     const RecordShape *shapes = segment->shapes;
     const char *texts = segment->text;
     size_t from = cursor->next - segment->first, count = segment->count;
+    const unsigned paired = sieve->inner_paired;
+    RunByteTests held[kInner != 0 ? kInner : 1], pair[2];
+    for (size_t j = 0; j < (size_t)kInner; j++)
+        LoadRunByteTests(sieve, j, &held[j]);
+    const size_t pair_at[2] = {sieve->pair[0], sieve->pair[1]};
+    const unsigned pair_paired = (paired >> pair_at[0] & 1) | (paired >> pair_at[1] & 1) << 1;
+    for (size_t j = 0; kPair && j < 2; j++)
+        LoadRunByteTests(sieve, pair_at[j], &pair[j]);
     size_t at = RecordOffset(segment, from);
     for (size_t i = from; i < count; i++) {
         const RecordShape *shape = &shapes[i];
@@ -603,9 +633,9 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
         auto starts = [&](size_t fit) { return RunStarts((length - reach) & ((size_t)0 - fit), at_end, after_head); };
         uint32_t run = 0;
         if (kRunFirst) {
-            if (kPair && (PairPlaces<kBlocks>(sieve, inner, text, length) & starts(fits)) == 0)
+            if (kPair && (PairPlaces<kBlocks>(pair, pair_at, pair_paired, inner, text, length) & starts(fits)) == 0)
                 continue;
-            run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
+            run = InnerRunPlaces<kBlocks, kInner>(sieve, held, paired, inner, text, length);
             if (kOrder == SIEVE_INNER_FIRST && (run & starts(fits)) == 0)
                 continue;
         }
@@ -616,7 +646,7 @@ static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[2
             fits &= (size_t)((head | tail) == 0);
         }
         if (!kRunFirst)
-            run = InnerRunPlaces<kBlocks>(sieve, inner, text, length);
+            run = InnerRunPlaces<kBlocks, kInner>(sieve, held, paired, inner, text, length);
         if ((run & starts(fits)) != 0 &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape)))
             return HandOut(segment, i, record, shape, cursor, found);
@@ -636,17 +666,23 @@ __attribute__((noinline)) static int FindScanning(const DatabaseSegment *segment
 #if SEARCH_SSE2
     if (sieve != NULL && sieve->inner != 0 && sieve->order != SIEVE_ENDS_FIRST) {
         typedef int WalkFn(const DatabaseSegment *, const unsigned char[256], CompiledKey *, SearchCursor *, FoundRecord *);
-        static WalkFn *const kWalks[2][4] = {
-            {WalkSieved<1, SIEVE_INNER_ONLY, 0>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 0>, WalkSieved<1, SIEVE_TOGETHER, 0>},
-            {WalkSieved<2, SIEVE_INNER_ONLY, 0>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 0>, WalkSieved<2, SIEVE_TOGETHER, 0>},
-        };
+        /* by the run's length (any, 2, 3, 4), the field's blocks and the sieve's order */
+#define WALKS(n)                                                                                          \
+    {{WalkSieved<1, SIEVE_INNER_ONLY, 0, n>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 0, n>,                 \
+      WalkSieved<1, SIEVE_TOGETHER, 0, n>},                                                               \
+     {WalkSieved<2, SIEVE_INNER_ONLY, 0, n>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 0, n>,                 \
+      WalkSieved<2, SIEVE_TOGETHER, 0, n>}}
+        static WalkFn *const kWalks[4][2][4] = {WALKS(0), WALKS(2), WALKS(3), WALKS(4)};
+#undef WALKS
+        /* past its pair, few records test the rest of a run: a loop does */
         static WalkFn *const kPairWalks[2][4] = {
-            {WalkSieved<1, SIEVE_INNER_ONLY, 1>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 1>, NULL},
-            {WalkSieved<2, SIEVE_INNER_ONLY, 1>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 1>, NULL},
+            {WalkSieved<1, SIEVE_INNER_ONLY, 1, 0>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 1, 0>, NULL},
+            {WalkSieved<2, SIEVE_INNER_ONLY, 1, 0>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 1, 0>, NULL},
         };
         if (sieve->pair_first)
             return kPairWalks[sieve->long_field][sieve->order](segment, fold, key, cursor, found);
-        return kWalks[sieve->long_field][sieve->order](segment, fold, key, cursor, found);
+        size_t length = sieve->inner >= 2 && sieve->inner <= 4 ? sieve->inner - 1 : 0;
+        return kWalks[length][sieve->long_field][sieve->order](segment, fold, key, cursor, found);
     }
 #endif
     int decides = sieve != NULL && sieve->decides;

@@ -17,7 +17,8 @@
 #define WALK_COST_A_RECORD      14.0
 #define ENDS_COST_A_RECORD      3.0   /* the sieve's length, head and tail */
 #define INNER_COST_A_RECORD     2.7   /* its run between stars, */
-#define INNER_COST_A_BYTE       0.45  /* and each of the run's bytes in each 16 places of the field */
+#define INNER_COST_A_BYTE       0.45  /* and each of the run's bytes in each 16 places of the field, */
+#define HELD_COST_A_BYTE        0.25  /* or 2 to 4 bytes, or a pair, whose tests the walk holds */
 #define FILTER_COST_A_RECORD    0.3
 #define CANDIDATE_COST          45.0
 #define SHAPE_CANDIDATE_COST    10.0   /* a candidate whose field lengths rule it out: its text is never read */
@@ -375,9 +376,10 @@ static double PlanSieve(FieldSieve *sieve, const RecordSample *sample)
 {
     if (sieve->inner == 0)
         return ENDS_COST_A_RECORD;
-    double a_byte = INNER_COST_A_BYTE * (sieve->long_field ? 2 : 1);
     int pair_first = sieve->inner > 2 &&
                      (sample->pair <= PAIR_PASSES_A_BYTE * (sieve->inner - 2) || g_switches.pair_first);
+    int held = pair_first || (sieve->inner >= 2 && sieve->inner <= 4);
+    double a_byte = (held ? HELD_COST_A_BYTE : INNER_COST_A_BYTE) * (sieve->long_field ? 2 : 1);
     double inner = INNER_COST_A_RECORD + a_byte * (pair_first ? 2 + sieve->inner * sample->pair : sieve->inner);
     double cost = inner;
     sieve->order = SIEVE_INNER_ONLY;
