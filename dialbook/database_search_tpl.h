@@ -595,8 +595,9 @@ static inline uint32_t RunStarts(size_t n, int at_end, uint32_t after_head)
  * whose tail half the records pass), the length and the ends folded into the places the run may
  * start at. Where the run goes first, kPair 1 has its two rarest bytes tested before the rest: name
  * «*ерге*», whose г and р few names hold, 5.2 to 4.4 ms at 1,000,000 entries. The tests the walk makes
- * at every record are loaded once, for a run of kInner bytes (2 to 4, or 0 for any length) or for its
- * pair, since the key's tests may write to the key and so the compiler reloads them at every record. */
+ * at every record, for a run of kInner bytes (2 to 4, or 0 for any length) or for its pair, are loaded
+ * once: from the key, the compiler would load them again at every record, since the key's tests may
+ * write to the key. With no loop over the run's bytes, patronymic «*олае*» 6.6 to 4.3 ms. */
 template <int kBlocks, int kOrder, int kPair, int kInner>
 static int WalkSieved(const DatabaseSegment *segment, const unsigned char fold[256], CompiledKey *key,
                       SearchCursor *cursor, FoundRecord *found)
@@ -681,8 +682,8 @@ __attribute__((noinline)) static int FindScanning(const DatabaseSegment *segment
         };
         if (sieve->pair_first)
             return kPairWalks[sieve->long_field][sieve->order](segment, fold, key, cursor, found);
-        size_t length = sieve->inner >= 2 && sieve->inner <= 4 ? sieve->inner - 1 : 0;
-        return kWalks[length][sieve->long_field][sieve->order](segment, fold, key, cursor, found);
+        size_t built_for = sieve->inner >= 2 && sieve->inner <= 4 ? sieve->inner - 1 : 0;
+        return kWalks[built_for][sieve->long_field][sieve->order](segment, fold, key, cursor, found);
     }
 #endif
     int decides = sieve != NULL && sieve->decides;
