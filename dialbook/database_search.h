@@ -19,16 +19,18 @@
 /* A candidate's text offset when its shape alone rules it out. */
 #define NO_TEXT UINT32_MAX
 
-/* Where a search stands between two calls. A filtered search keeps its candidates ahead in a ring. */
+/* Where a search stands between two calls. A filtered search keeps its candidates ahead in a ring,
+ * and a filtered search or a walk the matches it found ahead of the one handed out. */
 typedef struct SearchCursor {
     size_t   next;                        /* the next record to hand out or try, numbered in the file */
     size_t   segment;                     /* the segment that holds it, or held it last */
-    int      primed;                      /* 1 while the ring holds the candidates from next on */
-    size_t   scan;                        /* filtered: where the filter column is read next, in the segment */
+    int      primed;                      /* 1 while the rings hold what was found from next on */
+    size_t   scan;                        /* where the filter column is read next, or the walk goes on, in the segment */
+    size_t   scan_at;                     /* a walk: where the text of record scan starts */
     size_t   gathered;                    /* candidates found, whose shapes are asked for */
     size_t   located;                     /* of those, the ones whose text offset is known and text asked for */
     size_t   tried;                       /* of those, the ones tried */
-    size_t   matched;                     /* of those, the ones that passed */
+    size_t   matched;                     /* of those (or of the walk's records), the ones that passed */
     size_t   returned;                    /* of those, the ones handed out */
     uint32_t index[CANDIDATE_RING];       /* candidate number gathered % CANDIDATE_RING: its number in the segment */
     uint32_t offset[CANDIDATE_RING];      /* and where its text starts once located, or NO_TEXT */
