@@ -694,7 +694,7 @@ __attribute__((noinline)) static void WalkRecords(const DatabaseSegment *segment
 #if SEARCH_SSE2
     if (sieve != NULL && sieve->inner != 0 && sieve->order != SIEVE_ENDS_FIRST) {
         typedef void WalkFn(const DatabaseSegment *, const unsigned char[256], CompiledKey *, SearchCursor *);
-        /* by the run's length (any, 2, 3, 4), the field's blocks and the sieve's order */
+        /* by the run's length (any, then each that WalkBuiltForRun takes), the field's blocks and the sieve's order */
 #define WALKS(n)                                                                                          \
     {{WalkSieved<1, SIEVE_INNER_ONLY, 0, n>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 0, n>,                 \
       WalkSieved<1, SIEVE_TOGETHER, 0, n>},                                                               \
@@ -707,7 +707,7 @@ __attribute__((noinline)) static void WalkRecords(const DatabaseSegment *segment
             {WalkSieved<1, SIEVE_INNER_ONLY, 1, 0>, NULL, WalkSieved<1, SIEVE_INNER_FIRST, 1, 0>, NULL},
             {WalkSieved<2, SIEVE_INNER_ONLY, 1, 0>, NULL, WalkSieved<2, SIEVE_INNER_FIRST, 1, 0>, NULL},
         };
-        size_t built_for = sieve->inner >= 2 && sieve->inner <= 4 ? sieve->inner - 1 : 0;
+        size_t built_for = WalkBuiltForRun(sieve->inner) ? sieve->inner - 1 : 0;
         if (sieve->pair_first)
             kPairWalks[sieve->long_field][sieve->order](segment, fold, key, cursor);
         else

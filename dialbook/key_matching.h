@@ -63,6 +63,13 @@ typedef struct MemoSlot {
  * sieve alone, with no match of the record after it. */
 #define SIEVE_INNER_MAX 8
 
+/* 1 when a walk is built for a run of inner bytes, compared with no loop by the tests it holds: runs
+ * of 2 to 4 bytes, the walk's table of them in database_search_tpl.h. */
+static inline int WalkBuiltForRun(size_t inner)
+{
+    return inner >= 2 && inner <= 4;
+}
+
 typedef struct SieveBytes {
     uint64_t or_bits;                     /* byte j of each word tests byte j of the text; 0 past the */
     uint64_t want;                        /* bytes tested */

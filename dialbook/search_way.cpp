@@ -378,7 +378,7 @@ static double PlanSieve(FieldSieve *sieve, const RecordSample *sample)
         return ENDS_COST_A_RECORD;
     int pair_first = sieve->inner > 2 &&
                      (sample->pair <= PAIR_PASSES_A_BYTE * (sieve->inner - 2) || g_switches.pair_first);
-    int held = pair_first || (sieve->inner >= 2 && sieve->inner <= 4);
+    int held = pair_first || WalkBuiltForRun(sieve->inner);
     double a_byte = (held ? HELD_COST_A_BYTE : INNER_COST_A_BYTE) * (sieve->long_field ? 2 : 1);
     double inner = INNER_COST_A_RECORD + a_byte * (pair_first ? 2 + sieve->inner * sample->pair : sieve->inner);
     double cost = inner;
