@@ -522,6 +522,27 @@ static int FindByScan(const DatabaseSegment *segment, const unsigned char fold[2
 /* ---------------------------------------------------------------- every record */
 
 #if SEARCH_SSE2
+/* The length of the sieve's field in the record at record, whose shape this is, and in *text where
+ * the field starts. A record's field ends are bytes, so a byte holds the length exactly. */
+static inline size_t SievedField(const SieveEnds *ends, const char *record, const RecordShape *shape,
+                                 const char **text)
+{
+    size_t start = shape->end[ends->before] & ends->before_mask;
+    *text = record + start;
+    return (uint8_t)(shape->end[ends->field] - start);
+}
+
+/* starts, the places where the sieve's run may start in the field of length bytes at text (0 where
+ * the length does not fit), where the field's head and tail pass their tests; else 0. A fitting
+ * field holds the tail; any other is read at its start, in vain, with no branch. */
+static inline uint32_t EndsKeep(const SieveEnds *ends, const char *text, size_t length, uint32_t starts)
+{
+    size_t tail_at = (length - ends->tail) & ((size_t)0 - (size_t)(starts != 0));
+    uint64_t head = ((WordAt(text) | ends->head_test.or_bits) ^ ends->head_test.want) & ends->head_mask;
+    uint64_t tail = ((WordAt(text + tail_at) & ends->tail_mask) | ends->tail_test.or_bits) ^ ends->tail_test.want;
+    return starts & ((uint32_t)0 - (uint32_t)((head | tail) == 0));
+}
+
 /* The tests of inner byte j of the sieve's run: the OR and the wanted value of its first form, then
  * of its second, in every lane. */
 typedef struct RunByteTests {
@@ -604,14 +625,6 @@ static inline uint32_t PairPlaces(const RunByteTests pair[2], const size_t pair_
     return PlacesOf<kBlocks>(low, high);
 }
 
-/* The places from the field's start where the sieve's run may start, of the first n (at most 32)
- * after its head: all of them, or the last only where the run ends with the field. */
-static inline uint32_t RunStarts(size_t n, int at_end, uint32_t after_head)
-{
-    uint32_t below = (uint32_t)(((uint64_t)1 << n) - 1);
-    return (at_end ? below ^ (below >> 1) : below) & after_head;
-}
-
 /* Tests every record of the segment from the cursor's scan on against a key whose sieve has an inner
  * run, as WalkRecords does, the run looked for sixteen places at a time. The sieve's order says which of
  * its tests goes first: the one that few records pass, with a branch that goes the same way for most
@@ -630,9 +643,7 @@ static void WalkSieved(const DatabaseSegment *segment, const unsigned char fold[
     const FieldSieve *sieve = &key->sieve;
     const SieveEnds ends = sieve->ends;   /* a copy of its own: the key's tests may write to the key */
     const size_t inner = kInner != 0 ? (size_t)kInner : sieve->inner;
-    const size_t reach = ends.tail + inner - 1;   /* the places past the run's start it needs */
-    const uint32_t after_head = ~(((uint32_t)1 << ends.head) - 1);
-    const int at_end = sieve->inner_at_end;
+    const uint32_t *run_starts = sieve->run_starts;
     const int decides = sieve->decides;
     const RecordShape *shapes = segment->shapes;
     const char *texts = segment->text;
@@ -649,29 +660,22 @@ static void WalkSieved(const DatabaseSegment *segment, const unsigned char fold[
         const RecordShape *shape = &shapes[i];
         const char *record = texts + at;
         at += shape->end[RECORD_FIELDS - 1];
-        size_t start = shape->end[ends.before] & ends.before_mask, end = shape->end[ends.field];
-        size_t length = end - start;
-        const char *text = record + start;
-        size_t fits = (size_t)(start <= end) & (size_t)(length >= ends.shortest) & (size_t)(length <= ends.longest);
-        /* where the run may start, the length (and once tested, the ends) fitting or not */
-        auto starts = [&](size_t fit) { return RunStarts((length - reach) & ((size_t)0 - fit), at_end, after_head); };
+        const char *text;
+        size_t length = SievedField(&ends, record, shape, &text);
+        uint32_t starts = run_starts[length];   /* 0 where the length does not fit, and once tested, the ends */
         uint32_t run = 0;
         if (kRunFirst) {
-            if (kPair && (PairPlaces<kBlocks>(pair, pair_at, pair_paired, inner, text, length) & starts(fits)) == 0)
+            if (kPair && (PairPlaces<kBlocks>(pair, pair_at, pair_paired, inner, text, length) & starts) == 0)
                 continue;
             run = InnerRunPlaces<kBlocks, kInner>(sieve, held, paired, inner, text, length);
-            if (kOrder == SIEVE_INNER_FIRST && (run & starts(fits)) == 0)
+            if (kOrder == SIEVE_INNER_FIRST && (run & starts) == 0)
                 continue;
         }
-        if (kOrder != SIEVE_INNER_ONLY) {
-            size_t tail_at = (length - ends.tail) & ((size_t)0 - fits);
-            uint64_t head = ((WordAt(text) | ends.head_test.or_bits) ^ ends.head_test.want) & ends.head_mask;
-            uint64_t tail = ((WordAt(text + tail_at) & ends.tail_mask) | ends.tail_test.or_bits) ^ ends.tail_test.want;
-            fits &= (size_t)((head | tail) == 0);
-        }
+        if (kOrder != SIEVE_INNER_ONLY)
+            starts = EndsKeep(&ends, text, length, starts);
         if (!kRunFirst)
             run = InnerRunPlaces<kBlocks, kInner>(sieve, held, paired, inner, text, length);
-        if (__builtin_expect((run & starts(fits)) != 0, 0) &&   /* a mask: no branch */
+        if (__builtin_expect((run & starts) != 0, 0) &&   /* a mask: no branch */
             (decides || RecordMatches(key, fold, record, shape)) && KeepMatch(cursor, i, (size_t)(record - texts))) {
             cursor->scan = i + 1;
             cursor->scan_at = at;

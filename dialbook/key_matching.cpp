@@ -128,6 +128,23 @@ static size_t LongestInnerRun(const KeyField *k, size_t *start, size_t *runs)
     return longest;
 }
 
+/* The sieve's run_starts. A walk tests a record's field for its run at 16 or 32 places at once, and
+ * this one look-up tells it both whether the field's length fits the pattern and at which of them
+ * the run may start, which it worked out at every record before: patronymic «*ик*ич» 77 to 50
+ * instructions a record, 4.8 to 3.7 ms at 1,000,000 entries. */
+static void FillRunStarts(FieldSieve *sieve)
+{
+    const SieveEnds *ends = &sieve->ends;
+    size_t reach = ends->tail + sieve->inner - 1;   /* the places past the run's start it needs */
+    uint32_t after_head = ~(((uint32_t)1 << ends->head) - 1);
+    size_t longest = ends->longest < 255 ? ends->longest : 255;
+    for (size_t length = ends->shortest; sieve->inner != 0 && length <= longest; length++) {
+        size_t n = length >= reach ? length - reach : 0;   /* the first n places: at most 32 */
+        uint32_t below = (uint32_t)(((uint64_t)1 << (n < 32 ? n : 32)) - 1);
+        sieve->run_starts[length] = (sieve->inner_at_end ? below ^ (below >> 1) : below) & after_head;
+    }
+}
+
 /* The sieve of the pattern k: up to 8 bytes of its head and of its tail, and up to 8 of its longest
  * run between stars as the inner one; whether it tests the whole pattern. */
 static void CompileSieve(const KeyField *k, const unsigned char fold[256], FieldSieve *sieve)
@@ -142,6 +159,11 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     ends->shortest = k->shortest;
     ends->longest = k->longest;
     size_t tail = k->length - k->tail_start;
+    int starless = k->head == k->length;
+    /* past the head's 8 bytes, a pattern with no star has its last 8 tested at the field's end too:
+     * patronymic «?лександровна» walked in 3.7 ms, not 4.6 */
+    if (starless && k->length > 8)
+        tail = k->length;
     size_t best, runs, longest_run = LongestInnerRun(k, &best, &runs);
     if (runs == 0 && tail > 0 && tail <= SIEVE_INNER_MAX && HasPairedByte(fold, k->text + k->tail_start, tail)) {
         /* a tail with е («*ей»): tested as the run, at the field's end, both of е's tests made */
@@ -155,7 +177,7 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     ends->tail = (uint8_t)(tail < 8 ? tail : 8);
     ends->head_mask = BytesBelow(ends->head);
     ends->tail_mask = BytesBelow(ends->tail);
-    int whole = ends->head == k->head && ends->tail == tail;
+    int whole = starless ? k->length <= 16 : ends->head == k->head && ends->tail == tail;
     whole &= SieveRunTests(fold, k->text, ends->head, &ends->head_test);
     whole &= SieveRunTests(fold, k->text + k->length - ends->tail, ends->tail, &ends->tail_test);
     sieve->inner = (uint8_t)(longest_run < SIEVE_INNER_MAX ? longest_run : SIEVE_INNER_MAX);
@@ -173,6 +195,7 @@ static void CompileSieve(const KeyField *k, const unsigned char fold[256], Field
     }
     sieve->decides = (uint8_t)whole;
     sieve->order = ends->head == 0 && ends->tail == 0 ? SIEVE_INNER_ONLY : SIEVE_TOGETHER;   /* till a plan says */
+    FillRunStarts(sieve);
 }
 
 /* The key field whose pattern the sieve tests: the one with the most bytes a sieve can test, or -1. */

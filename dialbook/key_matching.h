@@ -114,6 +114,11 @@ typedef struct FieldSieve {
      * read them whole. */
     uint8_t  inner_or[2][SIEVE_INNER_MAX][16];
     uint8_t  inner_want[2][SIEVE_INNER_MAX][16];
+    /* By the field's length: bit p set where the inner run may start at place p, past the head and
+     * leaving room for the tail (only at the field's end, when inner_at_end); 0 where the pattern
+     * cannot cover a field of that length. A record's field ends are bytes, so every length has its
+     * entry. */
+    uint32_t run_starts[256];
 } FieldSieve;
 
 /* How a search finds the records it tries. */

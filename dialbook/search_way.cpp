@@ -16,11 +16,12 @@
  * every record, or with a pattern sieves each record first. */
 #define WALK_COST_A_RECORD      14.0
 #define ENDS_COST_A_RECORD      3.0   /* the sieve's length, head and tail */
-#define INNER_COST_A_RECORD     2.7   /* its run between stars, */
+#define INNER_COST_A_RECORD     1.9   /* its run between stars, */
 #define INNER_COST_A_BYTE       0.45  /* and each of the run's bytes in each 16 places of the field, */
-#define HELD_COST_A_BYTE        0.25  /* or 2 to 4 bytes, or a pair, whose tests the walk holds */
+#define HELD_COST_A_BYTE        0.12  /* or 2 to 4 bytes, or a pair, whose tests the walk holds */
 #define FILTER_COST_A_RECORD    0.3
 #define CANDIDATE_COST          45.0
+#define PATTERN_CANDIDATE_COST  15.0   /* more, where the key has a pattern over a long field */
 #define SHAPE_CANDIDATE_COST    10.0   /* a candidate whose field lengths rule it out: its text is never read */
 #define SCAN_COST_A_BYTE        0.04   /* at least, */
 #define SCAN_COST_A_TEST        0.02   /* or as much for each test made at every place of the text */
@@ -400,6 +401,15 @@ static double PlanSieve(FieldSieve *sieve, const RecordSample *sample)
     return cost;
 }
 
+/* 1 when a key field of more than 8 bytes is a pattern. */
+static int HasLongPattern(const CompiledKey *key)
+{
+    for (int i = 0; i < key->count; i++)
+        if (key->fields[i].test == FIELD_PATTERN && kFieldSpecs[key->fields[i].field].longest > 8)
+            return 1;
+    return 0;
+}
+
 void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
 {
     key->filter = PickFilterField(key);
@@ -412,9 +422,10 @@ void ChooseSearchWay(const DatabaseStore *store, CompiledKey *key)
     double walk_cost = WALK_COST_A_RECORD;
     if (key->sieve.on)
         walk_cost = PlanSieve(&key->sieve, &sample) + (key->sieve.decides ? 0.0 : WALK_COST_A_RECORD * sample.sieved);
+    double candidate = CANDIDATE_COST + (HasLongPattern(key) ? PATTERN_CANDIDATE_COST : 0.0);
     double filter_cost = key->filter < 0 ? -1.0
                                          : FILTER_COST_A_RECORD + SHAPE_CANDIDATE_COST * (sample.passed - sample.fitting) +
-                                               CANDIDATE_COST * sample.fitting;
+                                               candidate * sample.fitting;
     double scan_cost = PlanScan(store, key, &key->scan);
     if (scan_cost >= 0)
         scan_cost += SCAN_MATCH_COST * sample.matched;

@@ -461,6 +461,38 @@ TEST(differential, sieved_patterns_match_the_reference)
     ExpectEveryWayFindsTheReference("sieved.txt", file, records, std::vector<KeyTexts>(std::begin(kKeys), std::end(kKeys)));
 }
 
+// Patterns with no star, longer than the 8 bytes a sieve tests at a field's start: their last 8 bytes
+// are tested at its end too, which together decide a pattern of up to 16 bytes. Over surnames that
+// are each pattern's text with one byte changed, at every place, and one byte longer or shorter, so
+// that a byte that neither test covers lets a record through that must not match; with е and Ё,
+// which take two tests and leave the key to the matcher. Every way must give the reference's matches.
+TEST(differential, starless_patterns_match_the_reference)
+{
+    const char *kTexts[] = {"абвгджзий", "абвгджзийклмноп", "абвгджзийклмнопр", "абвгджзийклмнопрс",
+                            "абвгдежзийклмноп", "абвгджзийклмнопрстуфх"};
+    std::vector<std::vector<std::string>> records;
+    std::string file;
+    std::vector<KeyTexts> keys;
+    for (const char *text : kTexts) {
+        std::string base = Cp1251FromUtf8(text);   // a byte a letter, to change one at a time
+        std::vector<std::string> surnames = {base, base + "я", base.substr(0, base.size() - 1)};
+        for (size_t at = 0; at < base.size(); at++) {
+            surnames.push_back(base);
+            surnames.back()[at] = base[at] == Cp1251FromUtf8("я")[0] ? Cp1251FromUtf8("ю")[0] : Cp1251FromUtf8("я")[0];
+        }
+        for (const std::string &surname : surnames)
+            AddRecord({"1234", Utf8FromCp1251(surname), "Иван", "", "Лесная", "1", "", "1"}, &file, &records);
+        for (size_t at : {size_t(0), size_t(8), base.size() - 1}) {
+            std::string key = base;
+            key[at] = '?';
+            keys.push_back({{FIELD_SURNAME, Utf8FromCp1251(key)}});
+        }
+    }
+    AddRecord({"1234", "АБВГДЁЖЗИЙКЛМНОП", "Иван", "", "Лесная", "1", "", "1"}, &file, &records);
+    keys.push_back({{FIELD_SURNAME, "?бвгджзийклмноп"}, {FIELD_NAME, "Иван"}});
+    ExpectEveryWayFindsTheReference("starless.txt", file, records, keys);
+}
+
 // Patterns of a long field whose run between stars a walk looks for sixteen places at a time: over
 // surnames and streets of every length up to the widest, of few letters in both cases with Ё and е,
 // so that runs stand at every place, across the 16th byte and at the last, and overlap the head and
