@@ -532,17 +532,6 @@ static inline size_t SievedField(const SieveEnds *ends, const char *record, cons
     return (uint8_t)(shape->end[ends->field] - start);
 }
 
-/* starts, the places where the sieve's run may start in the field of length bytes at text (0 where
- * the length does not fit), where the field's head and tail pass their tests; else 0. A fitting
- * field holds the tail; any other is read at its start, in vain, with no branch. */
-static inline uint32_t EndsKeep(const SieveEnds *ends, const char *text, size_t length, uint32_t starts)
-{
-    size_t tail_at = (length - ends->tail) & ((size_t)0 - (size_t)(starts != 0));
-    uint64_t head = ((WordAt(text) | ends->head_test.or_bits) ^ ends->head_test.want) & ends->head_mask;
-    uint64_t tail = ((WordAt(text + tail_at) & ends->tail_mask) | ends->tail_test.or_bits) ^ ends->tail_test.want;
-    return starts & ((uint32_t)0 - (uint32_t)((head | tail) == 0));
-}
-
 /* The tests of inner byte j of the sieve's run: the OR and the wanted value of its first form, then
  * of its second, in every lane. */
 typedef struct RunByteTests {
@@ -672,7 +661,7 @@ static void WalkSieved(const DatabaseSegment *segment, const unsigned char fold[
                 continue;
         }
         if (kOrder != SIEVE_INNER_ONLY)
-            starts = EndsKeep(&ends, text, length, starts);
+            starts &= (uint32_t)0 - (uint32_t)EndsPass(&ends, text, length, starts != 0);
         if (!kRunFirst)
             run = InnerRunPlaces<kBlocks, kInner>(sieve, held, paired, inner, text, length);
         if (__builtin_expect((run & starts) != 0, 0) &&   /* a mask: no branch */

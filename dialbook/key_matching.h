@@ -309,6 +309,17 @@ static inline int LongInnerRunPasses(const FieldSieve *sieve, const char *text, 
     return 0;
 }
 
+/* 1 when the field of length bytes at text passes the sieve's head and tail tests. Where the length
+ * does not fit the pattern (fits 0) the field need not hold the tail, which is read at its start, in
+ * vain: a mask, not a choice, which the compiler may make a branch. */
+static inline int EndsPass(const SieveEnds *ends, const char *text, size_t length, int fits)
+{
+    size_t tail_at = (length - ends->tail) & ((size_t)0 - (size_t)fits);
+    uint64_t head = ((WordAt(text) | ends->head_test.or_bits) ^ ends->head_test.want) & ends->head_mask;
+    uint64_t tail = ((WordAt(text + tail_at) & ends->tail_mask) | ends->tail_test.or_bits) ^ ends->tail_test.want;
+    return (head | tail) == 0;
+}
+
 /* 0 when the record (its packed text and shape) cannot pass the sieve's length, head and tail tests;
  * else 1, with *text and *length its field's. The three are combined without a branch: where the
  * length alone would fail a good part of the records (a house «24?»), a branch on it goes either way
@@ -322,13 +333,7 @@ static inline int SieveEndsPass(const SieveEnds *ends, const char *record, const
     *length = end - start;
     *text = record + start;
     int fits = (*length >= ends->shortest) & (*length <= ends->longest);
-    /* where the tail stands, the pattern's shortest holding it; a mask, not a choice, which the
-     * compiler may make a branch */
-    size_t tail_at = (*length - ends->tail) & ((size_t)0 - (size_t)fits);
-    uint64_t head_word = WordAt(*text), tail_word = WordAt(*text + tail_at) & ends->tail_mask;
-    uint64_t head = ((head_word | ends->head_test.or_bits) ^ ends->head_test.want) & ends->head_mask;
-    uint64_t tail = (tail_word | ends->tail_test.or_bits) ^ ends->tail_test.want;
-    return fits & ((head | tail) == 0);
+    return fits & EndsPass(ends, *text, *length, fits);
 }
 
 /* 1 when the sieve's inner run, if it has one, stands in the field's text of length bytes, which
